@@ -1,0 +1,95 @@
+// The C exports of vekcdc5: thin wrappers over the reentrant core, with one
+// process-wide codec object as the original interface expects.
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "vekcdc5.h"
+
+#include <cstdio>
+
+#include "vek/codec/adpcm.hpp"
+#include "vek/codec/sc4.hpp"
+
+namespace {
+
+vek::AdpcmCodec g_codec;
+
+// Runs f and turns any exception into the failure result: nothing may cross
+// the C boundary.
+template <typename F>
+int32_t guarded(F&& f) noexcept {
+    try {
+        return f() ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+bool validBlock(const AudioCodecBlock* block) {
+    return block && block->outputCount && (block->inputLength == 0 || (block->input && block->output));
+}
+
+}  // namespace
+
+extern "C" {
+
+int32_t SC4ToADPCM(const char* sc4Path, const char* adpcmPath) {
+    return guarded([&] {
+        if (!sc4Path || !adpcmPath) return false;
+        vek::StdioFile in(sc4Path, vek::StdioFile::Mode::Read);
+        if (!in.isOpen()) return false;
+        vek::StdioFile out(adpcmPath, vek::StdioFile::Mode::ReadWriteTruncate);
+        if (!out.isOpen()) return false;
+        const bool ok = vek::sc4ToAdpcm(in, out);
+        return out.close() && ok;
+    });
+}
+
+int32_t ADPCMToSC4(const char* adpcmPath, const char* sc4Path, int32_t shq) {
+    return guarded([&] {
+        if (!adpcmPath || !sc4Path) return false;
+        vek::StdioFile in(adpcmPath, vek::StdioFile::Mode::Read);
+        if (!in.isOpen()) return false;
+        vek::StdioFile out(sc4Path, vek::StdioFile::Mode::ReadWriteTruncate);
+        if (!out.isOpen()) return false;
+        const bool ok = vek::adpcmToSc4(in, out, shq != 0);
+        return out.close() && ok;
+    });
+}
+
+int32_t InitializeAudioEncoder_A(void) {
+    g_codec.reset();
+    return 1;
+}
+
+int32_t InitializeAudioDecoder_A(void) { return InitializeAudioEncoder_A(); }
+
+int32_t AudioEncoding_A(AudioCodecBlock* block) {
+    return guarded([&] {
+        if (!validBlock(block)) return false;
+        *block->outputCount = 0;
+        if (block->inputLength == 0) return true;
+        const auto n = g_codec.encode(static_cast<const std::uint8_t*>(block->input), block->inputLength,
+                                      static_cast<std::uint8_t*>(block->output));
+        *block->outputCount = static_cast<int32_t>(n);
+        return true;
+    });
+}
+
+int32_t AudioDecoding_A(AudioCodecBlock* block) {
+    return guarded([&] {
+        if (!validBlock(block)) return false;
+        *block->outputCount = 0;
+        if (block->inputLength == 0) return true;
+        const auto n = g_codec.decode(static_cast<const std::uint8_t*>(block->input), block->inputLength,
+                                      static_cast<std::uint8_t*>(block->output));
+        *block->outputCount = static_cast<int32_t>(n);
+        return true;
+    });
+}
+
+int32_t FreeAudioEncoder_A(void) { return 1; }
+int32_t FreeAudioDecoder_A(void) { return 1; }
+int32_t SetAudioEncoderQuality_A(int32_t) { return 1; }
+int32_t SetAudioEncoderRate_A(int32_t) { return 1; }
+int32_t SetAudioEncoderVAD_A(int32_t) { return 1; }
+
+}  // extern "C"

@@ -1,0 +1,55 @@
+// Command registry and small helpers shared by the vekconv subcommands.
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vekconv {
+
+using Args = std::vector<std::string>;
+
+struct Command {
+    const char* name;
+    const char* synopsis;  // one line for the overview
+    const char* help;      // full text for "vekconv NAME --help"
+    std::function<int(const Args&)> run;
+};
+
+std::vector<Command>& registry();
+
+struct Register {
+    explicit Register(Command c) { registry().push_back(std::move(c)); }
+};
+
+// "vekconv: message" on stderr.
+void error(const std::string& message);
+
+// Parses an integer option value within [lo, hi].
+std::optional<long> parseInt(const std::string& text, long lo, long hi);
+
+bool wantsHelp(const Args& args);
+
+// Writes to a temporary name beside `target` and renames it over the target
+// only on success, so a failed run never leaves a partial output file.
+class AtomicOutput {
+public:
+    explicit AtomicOutput(std::string target);
+    ~AtomicOutput();
+    const std::string& tempPath() const { return m_temp; }
+    // Moves the finished file into place; false (with a message) on failure.
+    bool commit();
+
+private:
+    std::string m_target;
+    std::string m_temp;
+    bool m_done = false;
+};
+
+std::optional<std::uint64_t> fileSize(const std::string& path);
+bool isRegularFile(const std::string& path);
+
+}  // namespace vekconv
