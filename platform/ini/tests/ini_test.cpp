@@ -1,0 +1,111 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "vek/platform/ini.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <filesystem>
+
+using vek::ini::IniFile;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+struct TempDir {
+    fs::path dir;
+    TempDir() {
+        char tmpl[] = "/tmp/vekini.XXXXXX";
+        dir = ::mkdtemp(tmpl);
+    }
+    ~TempDir() { fs::remove_all(dir); }
+};
+
+}  // namespace
+
+// A file as Windows writes it: CRLF, mixed case, blanks, comments, quotes.
+TEST(IniRead, WindowsWrittenFile) {
+    IniFile f;
+    f.parse("; settings\r\n[Main]\r\nFlags=0\r\n  NormPos(1024x768) = 10,20,640,490 \r\n"
+            "ShellListView_Path=\"E:\\VOICE\\\"\r\nEmpty=\r\n\r\n[Other]\r\nflags=7\r\n");
+    EXPECT_EQ(f.getString("main", "normpos(1024X768)"), "10,20,640,490");
+    EXPECT_EQ(f.getString("MAIN", "ShellListView_Path"), "E:\\VOICE\\");
+    EXPECT_EQ(f.getInt("Main", "FLAGS", 5), 0);
+    EXPECT_EQ(f.getInt("Other", "Flags", 5), 7);
+    EXPECT_EQ(f.getString("Main", "Empty", "dflt"), "");  // present but empty: not the default
+    EXPECT_EQ(f.getString("Main", "Missing", "dflt"), "dflt");
+    EXPECT_EQ(f.getString("Nowhere", "Flags", "d"), "d");
+    EXPECT_EQ(f.sections(), (std::vector<std::string>{"Main", "Other"}));
+    EXPECT_EQ(f.keys("main"), (std::vector<std::string>{"Flags", "NormPos(1024x768)", "ShellListView_Path", "Empty"}));
+}
+
+TEST(IniRead, IntegersAndOddLines) {
+    IniFile f;
+    f.parse("[S]\nA=-12abc\nB=abc\nC=+7\nD=4294967295\nno equals sign here\n;E=1\nE=2\nE=3\n");
+    EXPECT_EQ(f.getInt("S", "A", 9), -12);
+    EXPECT_EQ(f.getInt("S", "B", 9), 0);
+    EXPECT_EQ(f.getInt("S", "C", 9), 7);
+    EXPECT_EQ(f.getInt("S", "D", 9), -1);  // 32-bit result
+    EXPECT_EQ(f.getInt("S", "E", 9), 2);   // comment skipped; the first of equal keys wins
+    EXPECT_EQ(f.getInt("S", "X", 9), 9);
+}
+
+TEST(IniWrite, KeepsLayoutAndLineEnds) {
+    IniFile f;
+    f.parse("; head\r\n[Main]\r\nA=1\r\n\r\n[Next]\r\nB=2\r\n");
+    f.setString("main", "a", "changed");   // replaced in place, new spelling of the name
+    f.setString("Main", "New", "x y ");    // value stored as given
+    f.setString("Third", "K", "v");
+    EXPECT_EQ(f.text(), "; head\r\n[Main]\r\na=changed\r\nNew=x y \r\n\r\n[Next]\r\nB=2\r\n\r\n[Third]\r\nK=v\r\n");
+    f.removeKey("MAIN", "new");
+    f.removeSection("next");
+    EXPECT_EQ(f.text(), "; head\r\n[Main]\r\na=changed\r\n\r\n[Third]\r\nK=v\r\n");
+}
+
+TEST(IniWrite, UnixLineEndsStayUnix) {
+    IniFile f;
+    f.parse("[A]\nk=1\n");
+    f.setString("A", "j", "2");
+    EXPECT_EQ(f.text(), "[A]\nk=1\nj=2\n");
+}
+
+TEST(IniFileIo, ProfileFunctionsRoundTrip) {
+    TempDir t;
+    const std::string p = (t.dir / "VekShell.ini").string();
+    EXPECT_EQ(vek::ini::getPrivateProfileString("Main", "X", "none", p), "none");  // no file yet
+    ASSERT_TRUE(vek::ini::writePrivateProfileString("Main", "NormPos", "1,2,3,4", p));
+    ASSERT_TRUE(vek::ini::writePrivateProfileString("Main", "Flags", "0", p));
+    ASSERT_TRUE(vek::ini::writePrivateProfileString("Main", "NormPos", "5,6,7,8", p));
+    EXPECT_EQ(slurp(p), "[Main]\r\nNormPos=5,6,7,8\r\nFlags=0\r\n");
+    EXPECT_EQ(vek::ini::getPrivateProfileString("main", "normpos", "", p), "5,6,7,8");
+    EXPECT_EQ(vek::ini::getPrivateProfileInt("Main", "Flags", 3, p), 0);
+    ASSERT_TRUE(vek::ini::writePrivateProfileString("Main", "Flags", std::nullopt, p));
+    EXPECT_EQ(slurp(p), "[Main]\r\nNormPos=5,6,7,8\r\n");
+    // Nothing but the profile is left in the folder (no temporary files).
+    EXPECT_EQ(std::distance(fs::directory_iterator(t.dir), fs::directory_iterator()), 1);
+}
+
+TEST(IniFileIo, UnwritableFolderFailsAndKeepsOldFile) {
+    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+    TempDir t;
+    const std::string p = (t.dir / "a.ini").string();
+    ASSERT_TRUE(vek::ini::writePrivateProfileString("S", "K", "old", p));
+    fs::permissions(t.dir, fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_FALSE(vek::ini::writePrivateProfileString("S", "K", "new", p));
+    fs::permissions(t.dir, fs::perms::owner_all);
+    EXPECT_EQ(vek::ini::getPrivateProfileString("S", "K", "", p), "old");
+}
+
+TEST(IniFileIo, MissingFolderFails) {
+    EXPECT_FALSE(vek::ini::writePrivateProfileString("S", "K", "v", "/nonexistent-dir-vek/x.ini"));
+    IniFile f;
+    EXPECT_FALSE(f.save(""));
+}
