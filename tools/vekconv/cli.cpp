@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vekconv {
@@ -43,6 +44,10 @@ AtomicOutput::AtomicOutput(std::string target) : m_target(std::move(target)) {
     buf.push_back('\0');
     const int fd = mkstemp(buf.data());
     if (fd >= 0) {
+        // mkstemp makes the file private; give it the mode a plain create would.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
         ::close(fd);
         m_temp = buf.data();
     }

@@ -1,0 +1,138 @@
+// vek_mksamples: writes the suite's demonstration recordings, synthesised
+// here so that no binary sample has to live in the repository.
+//   vek_mksamples OUTDIR  ->  demo-hq.sc4, demo-shq.sc4, demo-8k.wav, demo-11k.wav
+// The voice is a small formant synthesiser: a glottal pulse train whose pitch
+// glides, three resonators moving between vowel targets, fricative noise and
+// pauses. Deterministic: the same files every time.
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "vek/codec/adpcm.hpp"
+#include "vek/codec/bytestream.hpp"
+#include "vek/codec/sc4.hpp"
+
+namespace {
+
+struct Resonator {
+    double a1 = 0, a2 = 0, gain = 0, y1 = 0, y2 = 0;
+    void tune(double freq, double bandwidth, double rate) {
+        const double r = std::exp(-M_PI * bandwidth / rate);
+        a1 = 2.0 * r * std::cos(2.0 * M_PI * freq / rate);
+        a2 = -r * r;
+        gain = 1.0 - r;
+    }
+    double step(double x) {
+        const double y = gain * x + a1 * y1 + a2 * y2;
+        y2 = y1;
+        y1 = y;
+        return y;
+    }
+};
+
+std::vector<std::int16_t> synthesise(double rate, double seconds) {
+    static const double vowels[5][3] = {
+        {730, 1090, 2440}, {270, 2290, 3010}, {530, 1840, 2480}, {570, 840, 2410}, {300, 870, 2240}};
+    const std::size_t n = static_cast<std::size_t>(rate * seconds);
+    std::vector<std::int16_t> out(n);
+    Resonator f[3];
+    std::uint32_t noise = 12345;
+    double phase = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double t = static_cast<double>(i) / rate;
+        const double syll = t * 3.2;  // about three syllables a second
+        const int v = static_cast<int>(syll) % 5, w = (v + 1) % 5;
+        const double frac = syll - std::floor(syll);
+        const double mix = frac < 0.7 ? 0.0 : (frac - 0.7) / 0.3;
+        for (int k = 0; k < 3; ++k)
+            f[k].tune(vowels[v][k] * (1 - mix) + vowels[w][k] * mix, 80.0 + 40.0 * k, rate);
+        const double f0 = 120.0 + 25.0 * std::sin(2.0 * M_PI * 0.4 * t) + 10.0 * std::sin(2.0 * M_PI * 3.1 * t);
+        phase += f0 / rate;
+        double excitation = 0.0;
+        if (phase >= 1.0) {
+            phase -= 1.0;
+            excitation = 1.0;
+        }
+        noise = noise * 1664525u + 1013904223u;
+        const double hiss = (static_cast<double>(noise >> 8) / 8388608.0 - 1.0);
+        const bool pause = std::fmod(t, 2.5) > 2.2;          // breath between phrases
+        const bool fricative = frac > 0.85 && v % 2 == 0;    // an "s" at some syllable ends
+        double s = 0.0;
+        if (!pause) {
+            const double voiced = f[0].step(excitation * 60.0) + 0.6 * f[1].step(excitation * 60.0) +
+                                  0.3 * f[2].step(excitation * 60.0);
+            s = fricative ? hiss * 0.08 : voiced * std::sin(M_PI / 2 * std::min(1.0, frac / 0.15));
+        }
+        out[i] = static_cast<std::int16_t>(std::lround(std::clamp(s * 2500.0, -32768.0, 32767.0)));
+    }
+    return out;
+}
+
+bool writeWav(const std::string& path, const std::vector<std::int16_t>& pcm, std::uint32_t rate) {
+    vek::StdioFile f(path.c_str(), vek::StdioFile::Mode::ReadWriteTruncate);
+    if (!f.isOpen()) return false;
+    const std::uint32_t data = static_cast<std::uint32_t>(pcm.size() * 2);
+    std::uint8_t h[44];
+    auto put32 = [&](int at, std::uint32_t v) {
+        for (int k = 0; k < 4; ++k) h[at + k] = static_cast<std::uint8_t>(v >> (8 * k));
+    };
+    auto put16 = [&](int at, std::uint16_t v) {
+        h[at] = static_cast<std::uint8_t>(v);
+        h[at + 1] = static_cast<std::uint8_t>(v >> 8);
+    };
+    std::memcpy(h, "RIFF", 4);
+    put32(4, 36 + data);
+    std::memcpy(h + 8, "WAVEfmt ", 8);
+    put32(16, 16);
+    put16(20, 1);
+    put16(22, 1);
+    put32(24, rate);
+    put32(28, rate * 2);
+    put16(32, 2);
+    put16(34, 16);
+    std::memcpy(h + 36, "data", 4);
+    put32(40, data);
+    bool ok = f.write(h, 44) == 44;
+    for (auto s : pcm) {
+        const std::uint8_t b[2] = {static_cast<std::uint8_t>(s & 0xFF), static_cast<std::uint8_t>((s >> 8) & 0xFF)};
+        ok = ok && f.write(b, 2) == 2;
+    }
+    return f.close() && ok;
+}
+
+bool writeAdpcmSc4(const std::string& path, const std::vector<std::int16_t>& pcm, bool shq) {
+    vek::AdpcmChannelState st;
+    std::vector<std::uint8_t> frames;
+    std::uint8_t frame[vek::kAdpcmFrameBytes];
+    for (std::size_t i = 0; i + vek::kAdpcmFrameSamples <= pcm.size(); i += vek::kAdpcmFrameSamples) {
+        vek::adpcmEncodeFrame(st, &pcm[i], frame);
+        frames.insert(frames.end(), frame, frame + sizeof frame);
+    }
+    vek::MemorySource in(frames.data(), frames.size());
+    vek::StdioFile out(path.c_str(), vek::StdioFile::Mode::ReadWriteTruncate);
+    return out.isOpen() && vek::adpcmToSc4(in, out, shq) && out.close();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fputs("usage: vek_mksamples OUTDIR\n", stderr);
+        return 2;
+    }
+    const std::string dir = argv[1];
+    const auto pcm8 = synthesise(8000.0, 7.0);
+    const auto pcm11 = synthesise(11025.0, 7.0);
+    const bool ok = writeWav(dir + "/demo-8k.wav", pcm8, 8000) && writeWav(dir + "/demo-11k.wav", pcm11, 11025) &&
+                    writeAdpcmSc4(dir + "/demo-hq.sc4", pcm8, false) && writeAdpcmSc4(dir + "/demo-shq.sc4", pcm11, true);
+    if (!ok) {
+        std::fprintf(stderr, "vek_mksamples: cannot write the samples into '%s'\n", dir.c_str());
+        return 1;
+    }
+    return 0;
+}
