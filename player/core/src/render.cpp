@@ -1,0 +1,145 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "vek/player/render.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+
+#include "vek/codec/bytestream.hpp"
+
+namespace vek::player {
+
+bool MemoryPlayerFile::seek(std::uint64_t offset) {
+    // Like a file: seeking past the end succeeds and later reads return 0.
+    m_pos = offset > m_bytes.size() ? m_bytes.size() : static_cast<std::size_t>(offset);
+    return true;
+}
+
+std::size_t MemoryPlayerFile::read(void* dst, std::size_t n) {
+    const std::size_t k = std::min(n, m_bytes.size() - m_pos);
+    if (k) std::memcpy(dst, m_bytes.data() + m_pos, k);
+    m_pos += k;
+    return k;
+}
+
+bool StdioPlayerFile::open() {
+    close();
+    m_file = std::fopen(m_path.c_str(), "rb");
+    return m_file != nullptr;
+}
+
+void StdioPlayerFile::close() {
+    if (m_file) std::fclose(static_cast<std::FILE*>(m_file));
+    m_file = nullptr;
+}
+
+std::int64_t StdioPlayerFile::size() {
+    auto* f = static_cast<std::FILE*>(m_file);
+    if (!f) return -1;
+    const long here = std::ftell(f);
+    if (std::fseek(f, 0, SEEK_END) != 0) return -1;
+    const long end = std::ftell(f);
+    std::fseek(f, here, SEEK_SET);
+    return end;
+}
+
+bool StdioPlayerFile::seek(std::uint64_t offset) {
+    return m_file && std::fseek(static_cast<std::FILE*>(m_file), static_cast<long>(offset), SEEK_SET) == 0;
+}
+
+std::size_t StdioPlayerFile::read(void* dst, std::size_t n) {
+    return m_file ? std::fread(dst, 1, n, static_cast<std::FILE*>(m_file)) : 0;
+}
+
+const PlayerLayout& layoutForMode(std::uint8_t mode) {
+    if (mode == 4) return kSpLayout;
+    return mode == 6 ? kShqLayout : kHqLayout;
+}
+
+namespace {
+
+class CollectingDevice final : public SoundDevice {
+public:
+    struct Buffer {
+        int index;
+        std::vector<std::int16_t> samples;
+    };
+    bool open(unsigned) override { return true; }
+    void queue(int index, const std::int16_t* s, std::size_t n) override {
+        queued.push_back({index, std::vector<std::int16_t>(s, s + n)});
+    }
+    void reset() override { queued.clear(); }
+    void close() override {}
+    std::deque<Buffer> queued;
+};
+
+}  // namespace
+
+std::vector<std::int16_t> renderPlayback(const PlayerLayout& layout, PlayerFile& file, BlockDecoder& decoder,
+                                         VoiceEffect& effect, std::optional<EffectSetting> override) {
+    CollectingDevice device;
+    PlayerCore core(layout, file, device, decoder, effect);
+    core.loadHeader();
+    if (override) core.setEffect(override->effect, override->levelByte);
+    std::vector<std::int16_t> out;
+    if (core.play() != PlayerCore::StartResult::Started) return out;
+    int silent = 2;
+    // The device plays its queue in order; each finished buffer goes back to
+    // the core, which refills and queues it, until the end of the data.
+    while (core.playing() && !device.queued.empty()) {
+        CollectingDevice::Buffer done = std::move(device.queued.front());
+        device.queued.pop_front();
+        if (silent > 0) {
+            --silent;
+        } else {
+            out.insert(out.end(), done.samples.begin(), done.samples.end());
+        }
+        core.bufferDone(done.index);
+    }
+    return out;
+}
+
+std::optional<RenderInput> selfPlayingInput(std::vector<std::uint8_t> exe) {
+    for (std::uint64_t at : {kAdpcmStubSize, kSpStubSize}) {
+        if (exe.size() >= at + kHeaderBytes && PayloadHeader::hasTag(exe.data() + at)) {
+            const std::uint8_t mode = exe[at + 8];
+            RenderInput in;
+            // The SP player plays whatever follows its header as SP sectors;
+            // the ADPCM player picks the rate from the mode byte.
+            in.layout = at == kSpStubSize ? kSpLayout : layoutForMode(mode == 6 ? 6 : 5);
+            in.mode = at == kSpStubSize ? RecordingMode::SP : (mode == 6 ? RecordingMode::SHQ : RecordingMode::HQ);
+            in.file = std::move(exe);
+            return in;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<RenderInput> sc4Input(const std::vector<std::uint8_t>& sc4, std::uint8_t effect, std::uint8_t level) {
+    const RecordingMode mode = detectMode(sc4.data(), sc4.size());
+    if (mode == RecordingMode::Unknown) return std::nullopt;
+    RenderInput in;
+    in.mode = mode;
+    PayloadHeader h;
+    h.mode = static_cast<std::uint8_t>(mode);
+    h.effect = effect;
+    h.level = level;
+    // The virtual file is the header and the recording, with no stub in front.
+    in.file.resize(kHeaderBytes);
+    h.write(in.file.data());
+    if (mode == RecordingMode::SP) {
+        in.layout = kSpLayout;
+        in.file.insert(in.file.end(), sc4.begin(), sc4.end());
+    } else {
+        MemorySource src(sc4.data(), sc4.size());
+        MemorySink frames;
+        if (!sc4ToAdpcm(src, frames)) return std::nullopt;
+        in.layout = layoutForMode(static_cast<std::uint8_t>(mode));
+        in.file.insert(in.file.end(), frames.bytes().begin(), frames.bytes().end());
+    }
+    in.layout.stubSize = 0;
+    return in;
+}
+
+}  // namespace vek::player

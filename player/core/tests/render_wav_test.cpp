@@ -1,0 +1,121 @@
+// WAV layer, self-playing file recognition and offline rendering.
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "vek/codec/bytestream.hpp"
+#include "vek/codec/sc4.hpp"
+#include "vek/player/render.hpp"
+#include "vek/player/wav.hpp"
+
+namespace {
+
+using namespace vek::player;
+
+TEST(Wav, RoundTripAndCanonicalHeader) {
+    std::vector<std::int16_t> s = {0, 1, -1, 32767, -32768, 1234};
+    const auto bytes = makeWavMono16(s.data(), s.size(), 11025);
+    ASSERT_EQ(bytes.size(), 44u + 12u);
+    EXPECT_EQ(std::memcmp(bytes.data(), "RIFF", 4), 0);
+    EXPECT_EQ(bytes[4], 36 + 12);
+    EXPECT_EQ(bytes[24] | bytes[25] << 8, 11025);
+    EXPECT_EQ(bytes[28] | bytes[29] << 8 | bytes[30] << 16, 22050);
+    EXPECT_EQ(bytes[44 + 6], 0xFF);  // 32767 little-endian
+    EXPECT_EQ(bytes[44 + 7], 0x7F);
+    std::string err;
+    auto w = parseWavMono16(bytes, err);
+    ASSERT_TRUE(w) << err;
+    EXPECT_EQ(w->samples, s);
+    EXPECT_EQ(w->sampleRate, 11025u);
+}
+
+TEST(Wav, SkipsOddChunksAndClampsATruncatedDataChunk) {
+    std::vector<std::int16_t> s = {5, 6, 7, 8};
+    auto bytes = makeWavMono16(s.data(), s.size(), 8000);
+    // Insert an odd-length LIST chunk (padded to even) before "data".
+    const std::uint8_t list[] = {'L', 'I', 'S', 'T', 3, 0, 0, 0, 'a', 'b', 'c', 0};
+    bytes.insert(bytes.begin() + 36, list, list + sizeof list);
+    // Claim more data than present and cut the last byte.
+    bytes[bytes.size() - 8 - 4] = 0xF0;
+    bytes.pop_back();
+    std::string err;
+    auto w = parseWavMono16(bytes, err);
+    ASSERT_TRUE(w) << err;
+    EXPECT_EQ(w->samples, (std::vector<std::int16_t>{5, 6, 7}));
+}
+
+TEST(Wav, RejectsWhatItCannotRead) {
+    std::string err;
+    EXPECT_FALSE(parseWavMono16({}, err));
+    EXPECT_FALSE(parseWavMono16(std::vector<std::uint8_t>(100, 'x'), err));
+    std::vector<std::int16_t> s(10, 3);
+    auto stereo = makeWavMono16(s.data(), s.size(), 8000);
+    stereo[22] = 2;
+    EXPECT_FALSE(parseWavMono16(stereo, err));
+    EXPECT_NE(err.find("16-bit mono"), std::string::npos);
+    auto eightBit = makeWavMono16(s.data(), s.size(), 8000);
+    eightBit[34] = 8;
+    EXPECT_FALSE(parseWavMono16(eightBit, err));
+    auto noData = makeWavMono16(s.data(), s.size(), 8000);
+    noData.resize(36);
+    EXPECT_FALSE(parseWavMono16(noData, err));
+    auto lyingFmt = makeWavMono16(s.data(), s.size(), 8000);
+    lyingFmt[16] = 0xFF;  // fmt chunk longer than the file
+    lyingFmt[17] = 0xFF;
+    EXPECT_FALSE(parseWavMono16(lyingFmt, err));
+}
+
+std::vector<std::uint8_t> withHeaderAt(std::size_t stub, std::uint8_t mode, std::size_t payload) {
+    std::vector<std::uint8_t> f(stub, 0);
+    PayloadHeader h{mode, 3, 40};
+    std::uint8_t raw[kHeaderBytes];
+    h.write(raw);
+    f.insert(f.end(), raw, raw + kHeaderBytes);
+    f.resize(f.size() + payload, 0x11);
+    return f;
+}
+
+TEST(SelfPlaying, RecognisesEitherStubAndPicksItsLayout) {
+    auto sp = selfPlayingInput(withHeaderAt(kSpStubSize, 4, 512));
+    ASSERT_TRUE(sp);
+    EXPECT_EQ(sp->layout.stubSize, kSpStubSize);
+    EXPECT_EQ(sp->layout.blockBytes, 512u);
+    auto shq = selfPlayingInput(withHeaderAt(kAdpcmStubSize, 6, 29));
+    ASSERT_TRUE(shq);
+    EXPECT_EQ(shq->layout.stubSize, kAdpcmStubSize);
+    EXPECT_EQ(shq->layout.sampleRate, 11025u);
+    auto hq = selfPlayingInput(withHeaderAt(kAdpcmStubSize, 5, 29));
+    ASSERT_TRUE(hq);
+    EXPECT_EQ(hq->layout.sampleRate, 8000u);
+    EXPECT_FALSE(selfPlayingInput(std::vector<std::uint8_t>(90000, 0)));
+    EXPECT_FALSE(selfPlayingInput(std::vector<std::uint8_t>(10, 0)));
+    // Header read back: effect and level.
+    std::uint8_t raw[kHeaderBytes];
+    std::memcpy(raw, shq->file.data() + kAdpcmStubSize, kHeaderBytes);
+    EXPECT_TRUE(PayloadHeader::hasTag(raw));
+    EXPECT_EQ(PayloadHeader::read(raw).effect, 3);
+    EXPECT_EQ(PayloadHeader::read(raw).level, 40);
+}
+
+TEST(SelfPlaying, Sc4InputOfAnAdpcmModeCarriesTheFrameStream) {
+    std::vector<std::uint8_t> frames(29 * 40);
+    for (std::size_t i = 0; i < frames.size(); ++i) frames[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    vek::MemorySource src(frames.data(), frames.size());
+    vek::MemorySink sc4;
+    ASSERT_TRUE(vek::adpcmToSc4(src, sc4, false));
+    auto in = sc4Input(sc4.bytes(), 9, 10);
+    ASSERT_TRUE(in);
+    EXPECT_EQ(in->mode, vek::RecordingMode::HQ);
+    EXPECT_EQ(in->layout.stubSize, 0u);
+    EXPECT_EQ(in->file[10], 9);
+    EXPECT_EQ(in->file[11], 10);
+    // The stream may carry pad frames after the real ones; the real ones lead.
+    ASSERT_GE(in->file.size(), kHeaderBytes + frames.size());
+    EXPECT_TRUE(std::equal(frames.begin(), frames.end(), in->file.begin() + kHeaderBytes));
+    EXPECT_FALSE(sc4Input(std::vector<std::uint8_t>(512, 0), 0, 0));
+}
+
+}  // namespace
