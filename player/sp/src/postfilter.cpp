@@ -1,0 +1,150 @@
+// Adaptive post-filter of Annex A: long-term (pitch) post-filter on the
+// residual of A(z/0.55), tilt compensation, short-term synthesis through
+// 1/A(z/0.7) and automatic gain control.
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <cmath>
+#include <cstring>
+
+#include "blocks.hpp"
+
+namespace vek::sp {
+
+namespace {
+
+constexpr float kGammaNumerator = 0.55f;    // A(z/g) of the residual
+constexpr float kGammaDenominator = 0.70f;  // 1/A(z/g) of the synthesis
+constexpr float kPitchGain = 0.5f;          // gamma_p of the pitch post-filter
+constexpr float kTiltFactor = 0.8f;         // mu
+constexpr float kAgcFactor = 0.9f;
+
+void weightLpc(const float a[kOrder + 1], float gamma, float out[kOrder + 1]) {
+    out[0] = a[0];
+    float f = gamma;
+    for (int i = 1; i <= kOrder; ++i) {
+        out[i] = a[i] * f;
+        f *= gamma;
+    }
+}
+
+// Long-term post-filter: the integer delay within t0min..t0max that best
+// correlates the residual with its past, then
+// out = (res + g*gamma_p*res[-t]) / (1 + g*gamma_p) with the optimal gain g
+// limited to 1; switched off when the prediction gain is under 3 dB.
+void pitchPostfilter(const float* res, int t0min, int t0max, float* out) {
+    float corMax = -1.0e38f;
+    int t0 = t0min;
+    for (int t = t0min; t <= t0max; ++t) {
+        const float* past = res - t;
+        float corr = 0.0f;
+        for (int j = 0; j < kSubframeSamples; ++j) corr += res[j] * past[j];
+        if (corr > corMax) {
+            corMax = corr;
+            t0 = t;
+        }
+    }
+    float energyPast = 0.5f;
+    for (int i = 0; i < kSubframeSamples; ++i) energyPast += res[i - t0] * res[i - t0];
+    float energy = 0.5f;
+    for (int i = 0; i < kSubframeSamples; ++i) energy += res[i] * res[i];
+    if (corMax < 0.0f) corMax = 0.0f;
+
+    if (corMax * corMax < energyPast * energy * 0.5f) {
+        std::memcpy(out, res, kSubframeSamples * sizeof(float));
+        return;
+    }
+    float g0;
+    float gain;
+    if (corMax > energyPast) {  // optimal gain above 1: use 1
+        g0 = 1.0f / (1.0f + kPitchGain);
+        gain = kPitchGain / (1.0f + kPitchGain);
+    } else {
+        corMax *= kPitchGain;
+        gain = corMax / (corMax + energyPast);
+        g0 = 1.0f - gain;
+    }
+    for (int i = 0; i < kSubframeSamples; ++i) out[i] = g0 * res[i] + gain * res[i - t0];
+}
+
+// First-order tilt compensation 1 - g z^-1 in place; memory carries the last
+// input sample across subframes.
+void preemphasis(float* signal, float g, float& memory) {
+    const float last = signal[kSubframeSamples - 1];
+    for (int i = kSubframeSamples - 1; i > 0; --i) signal[i] -= g * signal[i - 1];
+    signal[0] -= g * memory;
+    memory = last;
+}
+
+// Scales the post-filtered subframe towards the energy of the unfiltered
+// one with a gain smoothed sample by sample: g(n) = 0.9 g(n-1) + 0.1 sqrt(Ein/Eout).
+void gainControl(const float* in, float* out, float& pastGain) {
+    float energyOut = 0.0f;
+    for (int i = 0; i < kSubframeSamples; ++i) energyOut += out[i] * out[i];
+    if (energyOut == 0.0f) {
+        pastGain = 0.0f;
+        return;
+    }
+    float energyIn = 0.0f;
+    for (int i = 0; i < kSubframeSamples; ++i) energyIn += in[i] * in[i];
+    float g0 = 0.0f;
+    if (energyIn != 0.0f) g0 = std::sqrt(energyIn / energyOut) * (1.0f - kAgcFactor);
+    float gain = pastGain;
+    for (int i = 0; i < kSubframeSamples; ++i) {
+        gain = gain * kAgcFactor + g0;
+        out[i] *= gain;
+    }
+    pastGain = gain;
+}
+
+}  // namespace
+
+void postfilterReset(PostfilterState& state) {
+    std::memset(state.residual, 0, sizeof state.residual);
+    std::memset(state.synthesisMemory, 0, sizeof state.synthesisMemory);
+    state.preemphasisMemory = 0.0f;
+    state.pastGain = 1.0f;
+}
+
+void postfilter(PostfilterState& state, const float* syn, const float a[2][kOrder + 1], const int pitch[2],
+                float out[kFrameSamples]) {
+    float* res = state.residual + kPitchMax;  // current subframe; kPitchMax past samples before it
+    for (int sub = 0; sub < 2; ++sub) {
+        const int offset = sub * kSubframeSamples;
+        int t0min = pitch[sub] - 3;
+        int t0max = t0min + 6;
+        if (t0max > kPitchMax) {
+            t0max = kPitchMax;
+            t0min = t0max - 6;
+        }
+        float num[kOrder + 1];
+        float den[kOrder + 1];
+        weightLpc(a[sub], kGammaNumerator, num);
+        weightLpc(a[sub], kGammaDenominator, den);
+
+        residualFilter(num, syn + offset, res, kSubframeSamples);
+        float filtered[kSubframeSamples];
+        pitchPostfilter(res, t0min, t0max, filtered);
+
+        // Tilt: first two autocorrelation terms of the truncated impulse
+        // response of A(z/0.55)/A(z/0.7).
+        float h[kPostfilterResponse] = {};
+        std::memcpy(h, num, sizeof num);
+        for (int i = 1; i < kPostfilterResponse; ++i) {
+            float s = h[i];
+            for (int j = 1; j <= kOrder && j <= i; ++j) s -= den[j] * h[i - j];
+            h[i] = s;
+        }
+        float r0 = h[0] * h[0];
+        for (int i = 1; i < kPostfilterResponse; ++i) r0 += h[i] * h[i];
+        float r1 = h[0] * h[1];
+        for (int i = 1; i < kPostfilterResponse - 1; ++i) r1 += h[i] * h[i + 1];
+        const float tilt = r1 <= 0.0f ? 0.0f : r1 * kTiltFactor / r0;
+        preemphasis(filtered, tilt, state.preemphasisMemory);
+
+        synthesisFilter(den, filtered, out + offset, kSubframeSamples, state.synthesisMemory);
+        gainControl(syn + offset, out + offset, state.pastGain);
+
+        std::memmove(state.residual, state.residual + kSubframeSamples, kPitchMax * sizeof(float));
+    }
+}
+
+}  // namespace vek::sp
