@@ -1,0 +1,164 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "vek/platform/shellverbs.hpp"
+
+#include <QClipboard>
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QUrl>
+
+namespace vek::shell {
+namespace {
+
+const QString kGnome = QStringLiteral("x-special/gnome-copied-files");
+const QString kKdeCut = QStringLiteral("application/x-kde-cutselection");
+
+bool isInside(const QString& path, const QString& folder) {
+    const QString f = QDir::cleanPath(folder) + '/';
+    return (QDir::cleanPath(path) + '/').startsWith(f);
+}
+
+bool copyRecursively(const QString& src, const QString& dst, QString* error) {
+    QFileInfo fi(src);
+    if (fi.isDir() && !fi.isSymLink()) {
+        if (!QDir().mkpath(dst)) {
+            if (error) *error += QObject::tr("Cannot create %1\n").arg(dst);
+            return false;
+        }
+        bool ok = true;
+        QDir d(src);
+        for (const auto& e : d.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+            ok = copyRecursively(e.absoluteFilePath(), dst + '/' + e.fileName(), error) && ok;
+        return ok;
+    }
+    if (fi.isSymLink()) {
+        if (QFile::link(fi.symLinkTarget(), dst)) return true;
+    } else if (QFile::copy(src, dst)) {
+        return true;
+    }
+    if (error) *error += QObject::tr("Cannot copy %1 to %2\n").arg(src, dst);
+    return false;
+}
+
+bool removeEntry(const QString& path) {
+    QFileInfo fi(path);
+    if (fi.isDir() && !fi.isSymLink()) return QDir(path).removeRecursively();
+    return QFile::remove(path);
+}
+
+QString copyName(const QString& folder, const QString& name) {
+    QString candidate = folder + QStringLiteral("Copy of ") + name;
+    for (int n = 2; QFileInfo::exists(candidate); ++n)
+        candidate = folder + QStringLiteral("Copy (%1) of ").arg(n) + name;
+    return candidate;
+}
+
+}  // namespace
+
+QMimeData* makeFileMimeData(const QStringList& paths, bool cut) {
+    auto* md = new QMimeData;
+    QList<QUrl> urls;
+    QByteArray gnome = cut ? "cut" : "copy";
+    QStringList plain;
+    for (const auto& p : paths) {
+        const QUrl u = QUrl::fromLocalFile(QFileInfo(p).absoluteFilePath());
+        urls << u;
+        gnome += '\n' + u.toEncoded();
+        plain << QFileInfo(p).absoluteFilePath();
+    }
+    md->setUrls(urls);  // text/uri-list
+    md->setData(kGnome, gnome);
+    if (cut) md->setData(kKdeCut, "1");
+    md->setText(plain.join('\n'));
+    return md;
+}
+
+ClipboardFiles readFileMimeData(const QMimeData* data) {
+    ClipboardFiles out;
+    if (!data) return out;
+    QList<QUrl> urls;
+    if (data->hasFormat(kGnome)) {
+        const auto lines = data->data(kGnome).split('\n');
+        out.cut = !lines.isEmpty() && lines.front().trimmed() == "cut";
+        for (qsizetype i = 1; i < lines.size(); ++i)
+            if (!lines[i].trimmed().isEmpty()) urls << QUrl::fromEncoded(lines[i].trimmed());
+    } else {
+        urls = data->urls();
+        out.cut = data->data(kKdeCut).trimmed() == "1";
+    }
+    for (const auto& u : urls)
+        if (u.isLocalFile()) out.paths << u.toLocalFile();
+    return out;
+}
+
+void copyToClipboard(const QStringList& paths, bool cut) {
+    if (paths.isEmpty()) return;
+    QGuiApplication::clipboard()->setMimeData(makeFileMimeData(paths, cut));
+}
+
+ClipboardFiles clipboardFiles() { return readFileMimeData(QGuiApplication::clipboard()->mimeData()); }
+
+QStringList pasteFiles(const QStringList& sources, const QString& targetFolder, bool cut,
+                       QWidget* owner, QString* error) {
+    QStringList written;
+    QString folder = QDir::cleanPath(targetFolder);
+    if (!folder.endsWith('/')) folder += '/';
+    if (!QFileInfo(folder).isDir()) {
+        if (error) *error += QObject::tr("%1 is not a folder\n").arg(targetFolder);
+        return written;
+    }
+    for (const auto& src : sources) {
+        QFileInfo fi(src);
+        if (!fi.exists() && !fi.isSymLink()) {
+            if (error) *error += QObject::tr("%1 no longer exists\n").arg(src);
+            continue;
+        }
+        const QString srcAbs = fi.absoluteFilePath();
+        QString dst = folder + fi.fileName();
+        const bool sameFolder = QDir::cleanPath(fi.absolutePath()) + '/' == folder;
+        if (sameFolder) {
+            if (cut) continue;  // moving onto itself: nothing to do
+            dst = copyName(folder, fi.fileName());
+        }
+        if (fi.isDir() && isInside(folder, srcAbs)) {
+            if (error) *error += QObject::tr("Cannot put %1 inside itself\n").arg(src);
+            continue;
+        }
+        if (QFileInfo::exists(dst)) {
+            if (!ask(owner, QObject::tr("Confirm File Replace"),
+                     QObject::tr("This folder already contains an item named \"%1\".\r"
+                                 "Do you want to replace it?").arg(QFileInfo(dst).fileName())))
+                continue;
+            if (!removeEntry(dst)) {
+                if (error) *error += QObject::tr("Cannot replace %1\n").arg(dst);
+                continue;
+            }
+        }
+        bool ok;
+        if (cut) {
+            ok = QFile::rename(srcAbs, dst);
+            if (!ok) {  // another volume: copy, then remove the source
+                ok = copyRecursively(srcAbs, dst, error) && removeEntry(srcAbs);
+            }
+        } else {
+            ok = copyRecursively(srcAbs, dst, error);
+        }
+        if (ok)
+            written << dst;
+        else if (error && error->isEmpty())
+            *error += QObject::tr("Cannot paste %1\n").arg(src);
+    }
+    return written;
+}
+
+QStringList pasteClipboard(const QString& targetFolder, QWidget* owner, QString* error) {
+    const ClipboardFiles cf = clipboardFiles();
+    if (cf.paths.isEmpty()) return {};
+    QStringList written = pasteFiles(cf.paths, targetFolder, cf.cut, owner, error);
+    if (cf.cut && !written.isEmpty()) QGuiApplication::clipboard()->clear();
+    return written;
+}
+
+}  // namespace vek::shell
