@@ -10,6 +10,19 @@
 
 namespace vek::player {
 
+std::optional<std::vector<std::uint8_t>> readFileBytes(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return std::nullopt;
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t chunk[65536];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed) return std::nullopt;
+    return bytes;
+}
+
 bool MemoryPlayerFile::seek(std::uint64_t offset) {
     // Like a file: seeking past the end succeeds and later reads return 0.
     m_pos = offset > m_bytes.size() ? m_bytes.size() : static_cast<std::size_t>(offset);

@@ -12,13 +12,6 @@ std::uint32_t le32(const std::uint8_t* p) {
 }
 std::uint16_t le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
-void put32(std::vector<std::uint8_t>& v, std::uint32_t x) {
-    for (int i = 0; i < 4; ++i) v.push_back(static_cast<std::uint8_t>(x >> (8 * i)));
-}
-void put16(std::vector<std::uint8_t>& v, std::uint16_t x) {
-    v.push_back(static_cast<std::uint8_t>(x));
-    v.push_back(static_cast<std::uint8_t>(x >> 8));
-}
 
 }  // namespace
 
@@ -77,22 +70,34 @@ std::optional<WavMono16> parseWavMono16(const std::vector<std::uint8_t>& f, std:
 }
 
 std::vector<std::uint8_t> makeWavMono16(const std::int16_t* samples, std::size_t count, unsigned rate) {
-    std::vector<std::uint8_t> v;
     const std::uint32_t dataBytes = static_cast<std::uint32_t>(count * 2);
-    v.reserve(44 + dataBytes);
-    v.insert(v.end(), {'R', 'I', 'F', 'F'});
-    put32(v, 36 + dataBytes);
-    v.insert(v.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    put32(v, 16);
-    put16(v, 1);
-    put16(v, 1);
-    put32(v, rate);
-    put32(v, rate * 2);
-    put16(v, 2);
-    put16(v, 16);
-    v.insert(v.end(), {'d', 'a', 't', 'a'});
-    put32(v, dataBytes);
-    for (std::size_t i = 0; i < count; ++i) put16(v, static_cast<std::uint16_t>(samples[i]));
+    std::vector<std::uint8_t> v(44 + static_cast<std::size_t>(dataBytes));
+    std::uint8_t* p = v.data();
+    auto tag = [&p](const char* t) {
+        std::memcpy(p, t, 4);
+        p += 4;
+    };
+    auto u32 = [&p](std::uint32_t x) {
+        for (int i = 0; i < 4; ++i) *p++ = static_cast<std::uint8_t>(x >> (8 * i));
+    };
+    auto u16 = [&p](std::uint16_t x) {
+        *p++ = static_cast<std::uint8_t>(x);
+        *p++ = static_cast<std::uint8_t>(x >> 8);
+    };
+    tag("RIFF");
+    u32(36 + dataBytes);
+    tag("WAVE");
+    tag("fmt ");
+    u32(16);
+    u16(1);         // PCM
+    u16(1);         // mono
+    u32(rate);
+    u32(rate * 2);  // bytes per second
+    u16(2);         // block alignment
+    u16(16);        // bits per sample
+    tag("data");
+    u32(dataBytes);
+    for (std::size_t i = 0; i < count; ++i) u16(static_cast<std::uint16_t>(samples[i]));
     return v;
 }
 

@@ -14,6 +14,9 @@
 
 namespace vek::player {
 
+// The whole content of a file; nullopt when it cannot be opened or read.
+std::optional<std::vector<std::uint8_t>> readFileBytes(const std::string& path);
+
 // A PlayerFile over bytes in memory.
 class MemoryPlayerFile final : public PlayerFile {
 public:
