@@ -5,6 +5,10 @@
 
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vek {
 namespace {
 
@@ -38,11 +42,8 @@ inline std::uint8_t quantize(unsigned dln, bool negative) {
     return static_cast<std::uint8_t>(negative ? 15 - m : m);
 }
 
-inline int highestBit(unsigned v) {
-    int e = 0;
-    while (v >>= 1) ++e;
-    return e;
-}
+// Position of the highest set bit of v (v >= 2).
+inline int highestBit(unsigned v) { return 31 - __builtin_clz(v); }
 
 }  // namespace
 
@@ -77,17 +78,47 @@ std::int16_t AdpcmChannelState::decodeCode(std::uint8_t code) {
     const float sr = dq + se;
 
     // Sign-sign update of the zero predictor, with the history before this
-    // sample. Evaluated in double, stored once in single precision.
-    const double s = dq < 0.0f ? -1.0 : (dq > 0.0f ? 1.0 : 0.0);
+    // sample: b = (1 - 2^-8) b + 2^-7 s t, evaluated in double (b widened, so
+    // b * 255/256 is exact) and stored once in single precision. s is the sign
+    // of dq (0 for either zero); t is -1 for a negative history value and +1
+    // otherwise, so the increment is +-s/128.
+    const double step = (dq < 0.0f ? -1.0 : (dq > 0.0f ? 1.0 : 0.0)) * (1.0 / 128.0);
+#if defined(__SSE2__)
+    // The same arithmetic two taps at a time: widen, multiply, add the
+    // increment with its sign flipped where the history is negative, round.
+    {
+        const __m128d keep = _mm_set1_pd(1.0 - 1.0 / 256.0);
+        const __m128d inc = _mm_set1_pd(step);
+        const __m128d sign = _mm_set1_pd(-0.0);
+        const __m128d zero = _mm_setzero_pd();
+        for (int k = 0; k < 6; k += 2) {
+            const __m128d bd = _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&b[k]))));
+            const __m128d hd = _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&dqHist[k]))));
+            const __m128d signedInc = _mm_xor_pd(inc, _mm_and_pd(_mm_cmplt_pd(hd, zero), sign));
+            const __m128 r = _mm_cvtpd_ps(_mm_add_pd(_mm_mul_pd(keep, bd), signedInc));
+            _mm_storel_pi(reinterpret_cast<__m64*>(&b[k]), r);
+        }
+    }
+#else
     for (int k = 0; k < 6; ++k) {
         const double t = dqHist[k] < 0.0f ? -1.0 : 1.0;
-        b[k] = static_cast<float>((1.0 - 1.0 / 256.0) * static_cast<double>(b[k]) + (1.0 / 128.0) * s * t);
+        b[k] = static_cast<float>((1.0 - 1.0 / 256.0) * static_cast<double>(b[k]) + step * t);
     }
-    for (int k = 5; k > 0; --k) dqHist[k] = dqHist[k - 1];
+#endif
+    dqHist[5] = dqHist[4];
+    dqHist[4] = dqHist[3];
+    dqHist[3] = dqHist[2];
+    dqHist[2] = dqHist[1];
+    dqHist[1] = dqHist[0];
     dqHist[0] = dq;
 
-    float sez = 0.0f;
-    for (int k = 0; k < 6; ++k) sez = sez + b[k] * dqHist[k];  // single precision, k = 0..5
+    // Summed in single precision, in the order k = 0..5.
+    float sez = b[0] * dqHist[0];
+    sez = sez + b[1] * dqHist[1];
+    sez = sez + b[2] * dqHist[2];
+    sez = sez + b[3] * dqHist[3];
+    sez = sez + b[4] * dqHist[4];
+    sez = sez + b[5] * dqHist[5];
 
     float v = sez + sr;
     if (v > 16383.0f) v = 16383.0f;
@@ -105,7 +136,8 @@ std::int16_t AdpcmChannelState::decodeCode(std::uint8_t code) {
     float srl = sr;
     if (srl > 4095.0f) srl = 4095.0f;
     if (srl < -4096.0f) srl = -4096.0f;
-    return static_cast<std::int16_t>(static_cast<int>(std::trunc(8.0f * srl)));
+    // 8 * srl is exact in float; the conversion truncates toward zero.
+    return static_cast<std::int16_t>(static_cast<int>(8.0f * srl));
 }
 
 void adpcmEncodeFrame(AdpcmChannelState& st, const std::int16_t* pcm, std::uint8_t* frame) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace vek {
 
@@ -28,6 +29,13 @@ std::size_t MemorySink::write(const void* src, std::size_t n) {
 
 StdioFile::StdioFile(const char* path, Mode mode) {
     if (path) m_file = std::fopen(path, mode == Mode::Read ? "rb" : "w+b");
+    // The containers move a few kilobytes per call; a larger buffer keeps the
+    // number of system calls low.
+    // (glibc ignores the size unless it is given the buffer.)
+    if (m_file) {
+        m_buffer = std::make_unique<char[]>(kBufferBytes);
+        std::setvbuf(m_file, m_buffer.get(), _IOFBF, kBufferBytes);
+    }
 }
 
 StdioFile::~StdioFile() { close(); }

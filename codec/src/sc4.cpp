@@ -160,10 +160,18 @@ public:
         if (n > left) n = left;
         if (n > m_buf.size()) return -1;  // cannot happen for the sizes used here
         if (n && m_in.read(m_buf.data(), static_cast<std::size_t>(n)) != n) return -1;
+        // Keep the payload runs, drop the bytes at sector offsets 510 and 511.
         std::size_t kept = 0;
-        for (std::uint64_t i = 0; i < n; ++i) {
-            const std::uint64_t off = (m_pos + i) % kSectorBytes;
-            if (off < kSectorPayload) dst[kept++] = m_buf[static_cast<std::size_t>(i)];
+        for (std::size_t i = 0; i < n;) {
+            const std::size_t off = static_cast<std::size_t>((m_pos + i) % kSectorBytes);
+            if (off >= kSectorPayload) {
+                i += kSectorBytes - off;
+                continue;
+            }
+            const std::size_t run = std::min<std::size_t>(kSectorPayload - off, static_cast<std::size_t>(n) - i);
+            std::memcpy(dst + kept, m_buf.data() + i, run);
+            kept += run;
+            i += run;
         }
         m_pos += n;
         return static_cast<long>(kept);

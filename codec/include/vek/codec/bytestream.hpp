@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -69,7 +70,9 @@ public:
     std::size_t write(const void* src, std::size_t n) override;
 
 private:
+    static constexpr std::size_t kBufferBytes = 1 << 16;
     std::FILE* m_file = nullptr;
+    std::unique_ptr<char[]> m_buffer;  // outlives m_file (closed first)
 };
 
 }  // namespace vek
