@@ -1,0 +1,72 @@
+// The real codec and WAV libraries behind the jobs' interfaces.
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "vek/jobs/services.hpp"
+#include "vekcdc5.h"
+#include "vekwf.h"
+#if defined(VEK_JOBS_HAVE_VEKCDC4)
+#include "vekcdc4.h"
+#endif
+
+namespace vek::jobs {
+namespace {
+
+class RealCodecs final : public CodecLibrary {
+public:
+#if defined(VEK_JOBS_HAVE_VEKCDC4)
+    int32_t spInitEncoder() override { return InitializeAudioEncoder(); }
+    int32_t spEncode(AudioCodecBlock* b) override { return AudioEncoding(b); }
+    int32_t spInitDecoder() override { return InitializeAudioDecoder(); }
+    int32_t spDecode(AudioCodecBlock* b) override { return AudioDecoding(b); }
+#else
+    // Built without the SP codec library: every SP file fails at
+    // initialisation with the codec error message.
+    int32_t spInitEncoder() override { return 0; }
+    int32_t spEncode(AudioCodecBlock*) override { return 0; }
+    int32_t spInitDecoder() override { return 0; }
+    int32_t spDecode(AudioCodecBlock*) override { return 0; }
+#endif
+    int32_t adpcmInitEncoder() override { return InitializeAudioEncoder_A(); }
+    int32_t adpcmEncode(AudioCodecBlock* b) override { return AudioEncoding_A(b); }
+    int32_t adpcmInitDecoder() override { return InitializeAudioDecoder_A(); }
+    int32_t adpcmDecode(AudioCodecBlock* b) override { return AudioDecoding_A(b); }
+    int32_t sc4ToAdpcm(const char* sc4, const char* adpcm) override { return SC4ToADPCM(sc4, adpcm); }
+    int32_t adpcmToSc4(const char* adpcm, const char* sc4, int32_t shq) override {
+        return ADPCMToSC4(adpcm, sc4, shq);
+    }
+};
+
+class RealWave final : public WaveLibrary {
+public:
+    Handle writeHeader(const char* path, int32_t bits, int32_t channels, int32_t rate) override {
+        return WriteWaveHeader(path, bits, channels, rate);
+    }
+    int32_t write(Handle h, const void* data, int32_t bytes) override { return WriteWaveFile(h, data, bytes); }
+    int32_t closeWrite(Handle h) override { return CloseWriteWaveFile(h); }
+    Handle readHeader(const char* path, Header& hd) override {
+        return ReadWaveHeader(path, &hd.bits, &hd.channels, &hd.rate, &hd.dataBytes, &hd.formatTag);
+    }
+    int32_t read(Handle h, void* buf, int32_t bytes) override { return ReadWaveFile(h, buf, bytes); }
+    void closeRead(Handle h) override { CloseReadWaveFile(h); }
+};
+
+}  // namespace
+
+CodecLibrary& defaultCodecs() {
+    static RealCodecs codecs;
+    return codecs;
+}
+
+WaveLibrary& defaultWave() {
+    static RealWave wave;
+    return wave;
+}
+
+bool haveSpCodec() {
+#if defined(VEK_JOBS_HAVE_VEKCDC4)
+    return true;
+#else
+    return false;
+#endif
+}
+
+}  // namespace vek::jobs

@@ -1,0 +1,375 @@
+// vekwf: header layout, sample delivery for every accepted encoding, refusal
+// of unsupported and lying headers.
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "vekwf.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+void put16(Bytes& b, std::uint32_t v) {
+    b.push_back(v & 0xFF);
+    b.push_back((v >> 8) & 0xFF);
+}
+void put32(Bytes& b, std::uint32_t v) {
+    put16(b, v & 0xFFFF);
+    put16(b, v >> 16);
+}
+void putTag(Bytes& b, const char* t) { b.insert(b.end(), t, t + 4); }
+
+struct WavSpec {
+    std::uint16_t tag = 1;
+    std::uint16_t channels = 1;
+    std::uint32_t rate = 8000;
+    std::uint16_t bits = 16;
+    bool extensible = false;          // tag goes into the subformat GUID
+    std::int64_t dataSizeOverride = -1;
+    bool junkChunk = false;           // a LIST chunk with odd size before data
+};
+
+Bytes makeWav(const WavSpec& s, const Bytes& data) {
+    Bytes b;
+    putTag(b, "RIFF");
+    put32(b, 0);
+    putTag(b, "WAVE");
+    putTag(b, "fmt ");
+    const std::uint16_t blockAlign = static_cast<std::uint16_t>(s.channels * s.bits / 8);
+    put32(b, s.extensible ? 40 : (s.tag == 1 ? 16 : 18));
+    put16(b, s.extensible ? 0xFFFE : s.tag);
+    put16(b, s.channels);
+    put32(b, s.rate);
+    put32(b, s.rate * blockAlign);
+    put16(b, blockAlign);
+    put16(b, s.bits);
+    if (s.extensible) {
+        put16(b, 22);
+        put16(b, s.bits);
+        put32(b, s.channels == 1 ? 0x4 : 0x3);
+        // KSDATAFORMAT_SUBTYPE_*: tag, then 0000-0010-8000-00AA00389B71.
+        put16(b, s.tag);
+        const std::uint8_t rest[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                       0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+        b.insert(b.end(), rest, rest + 14);
+    } else if (s.tag != 1) {
+        put16(b, 0);
+    }
+    if (s.junkChunk) {
+        putTag(b, "LIST");
+        put32(b, 3);
+        b.insert(b.end(), {'a', 'b', 'c', 0});
+    }
+    putTag(b, "data");
+    put32(b, s.dataSizeOverride >= 0 ? static_cast<std::uint32_t>(s.dataSizeOverride)
+                                     : static_cast<std::uint32_t>(data.size()));
+    b.insert(b.end(), data.begin(), data.end());
+    if (data.size() & 1) b.push_back(0);
+    const auto riff = static_cast<std::uint32_t>(b.size() - 8);
+    b[4] = riff & 0xFF;
+    b[5] = (riff >> 8) & 0xFF;
+    b[6] = (riff >> 16) & 0xFF;
+    b[7] = riff >> 24;
+    return b;
+}
+
+class VekwfTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() /
+                ("vekwf-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    std::string path(const std::string& name) const { return (m_dir / name).string(); }
+    std::string write(const std::string& name, const Bytes& b) const {
+        std::ofstream(path(name), std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
+        return path(name);
+    }
+    static Bytes slurp(const std::string& p) {
+        std::ifstream in(p, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
+
+    struct Header {
+        VekWaveHandle h = 0;
+        int16_t bits = -1, channels = -1, tag = -1;
+        int32_t rate = -1, bytes = -1;
+    };
+    static Header open(const std::string& p) {
+        Header r;
+        r.h = ReadWaveHeader(p.c_str(), &r.bits, &r.channels, &r.rate, &r.bytes, &r.tag);
+        return r;
+    }
+    static Bytes readAll(Header& hd, int32_t ask) {
+        Bytes out(static_cast<std::size_t>(ask), 0xEE);
+        const int32_t got = ReadWaveFile(hd.h, out.data(), ask);
+        out.resize(static_cast<std::size_t>(got));
+        return out;
+    }
+
+    fs::path m_dir;
+};
+
+TEST_F(VekwfTest, WrittenFileHasStandardPcmHeaderAndCompletedLengths) {
+    const std::string p = path("out.wav");
+    const VekWaveHandle h = WriteWaveHeader(p.c_str(), 16, 1, 11025);
+    ASSERT_NE(h, 0);
+    Bytes pcm;
+    for (int i = 0; i < 1000; ++i) put16(pcm, static_cast<std::uint16_t>(i * 37 - 20000));
+    EXPECT_EQ(WriteWaveFile(h, pcm.data(), 600), 600);
+    EXPECT_EQ(WriteWaveFile(h, pcm.data() + 600, 1400), 1400);
+    EXPECT_EQ(CloseWriteWaveFile(h), 1);
+
+    const Bytes f = slurp(p);
+    ASSERT_EQ(f.size(), 44u + 2000u);
+    auto u32 = [&](std::size_t o) { return f[o] | f[o + 1] << 8 | f[o + 2] << 16 | std::uint32_t(f[o + 3]) << 24; };
+    auto u16 = [&](std::size_t o) { return f[o] | f[o + 1] << 8; };
+    EXPECT_EQ(std::string(f.begin(), f.begin() + 4), "RIFF");
+    EXPECT_EQ(u32(4), 36u + 2000u);
+    EXPECT_EQ(std::string(f.begin() + 8, f.begin() + 16), "WAVEfmt ");
+    EXPECT_EQ(u32(16), 16u);
+    EXPECT_EQ(u16(20), 1);      // PCM
+    EXPECT_EQ(u16(22), 1);      // mono
+    EXPECT_EQ(u32(24), 11025u);
+    EXPECT_EQ(u32(28), 22050u);
+    EXPECT_EQ(u16(32), 2);
+    EXPECT_EQ(u16(34), 16);
+    EXPECT_EQ(std::string(f.begin() + 36, f.begin() + 40), "data");
+    EXPECT_EQ(u32(40), 2000u);
+    EXPECT_TRUE(std::equal(pcm.begin(), pcm.end(), f.begin() + 44));
+}
+
+TEST_F(VekwfTest, WriterTruncatesExistingFileAndRefusesBadArguments) {
+    const std::string p = write("old.wav", Bytes(10000, 0x42));
+    const VekWaveHandle h = WriteWaveHeader(p.c_str(), 16, 1, 8000);
+    ASSERT_NE(h, 0);
+    EXPECT_EQ(CloseWriteWaveFile(h), 1);
+    EXPECT_EQ(fs::file_size(p), 44u);
+
+    EXPECT_EQ(WriteWaveHeader(path("x.wav").c_str(), 24, 1, 8000), 0);
+    EXPECT_EQ(WriteWaveHeader(path("x.wav").c_str(), 16, 3, 8000), 0);
+    EXPECT_EQ(WriteWaveHeader(path("x.wav").c_str(), 16, 1, 0), 0);
+    EXPECT_EQ(WriteWaveHeader(path("no/such/dir/x.wav").c_str(), 16, 1, 8000), 0);
+    EXPECT_EQ(CloseWriteWaveFile(0), 0);
+    EXPECT_EQ(WriteWaveFile(0, "ab", 2), 0);
+}
+
+TEST_F(VekwfTest, SixteenAndEightBitRoundTripThroughWriterAndReader) {
+    for (int bits : {8, 16}) {
+        for (int ch : {1, 2}) {
+            const std::string p = path("rt" + std::to_string(bits) + std::to_string(ch) + ".wav");
+            Bytes data;
+            for (int i = 0; i < 4000; ++i) data.push_back(static_cast<std::uint8_t>(i * 7 + (i >> 8)));
+            const VekWaveHandle w = WriteWaveHeader(p.c_str(), bits, ch, 22050);
+            ASSERT_NE(w, 0);
+            WriteWaveFile(w, data.data(), static_cast<int32_t>(data.size()));
+            ASSERT_EQ(CloseWriteWaveFile(w), 1);
+
+            Header hd = open(p);
+            ASSERT_NE(hd.h, 0);
+            EXPECT_EQ(hd.bits, bits);
+            EXPECT_EQ(hd.channels, ch);
+            EXPECT_EQ(hd.rate, 22050);
+            EXPECT_EQ(hd.tag, 1);
+            EXPECT_EQ(hd.bytes, 4000);
+            // Read in uneven pieces: the reader must carry partial frames.
+            Bytes got = readAll(hd, 1002);
+            Bytes rest = readAll(hd, 3000);
+            got.insert(got.end(), rest.begin(), rest.end());
+            EXPECT_EQ(got, data) << bits << "-bit " << ch << " ch";
+            CloseReadWaveFile(hd.h);
+        }
+    }
+}
+
+TEST_F(VekwfTest, ReadsPastTheDataAsZerosAndReportsShortCount) {
+    Bytes data{1, 2, 3, 4};
+    const std::string p = write("s.wav", makeWav({}, data));
+    Header hd = open(p);
+    ASSERT_NE(hd.h, 0);
+    Bytes buf(10, 0xEE);
+    EXPECT_EQ(ReadWaveFile(hd.h, buf.data(), 10), 4);
+    EXPECT_EQ(buf, (Bytes{1, 2, 3, 4, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(ReadWaveFile(hd.h, buf.data(), 10), 0);
+    EXPECT_EQ(buf, Bytes(10, 0));
+    CloseReadWaveFile(hd.h);
+}
+
+TEST_F(VekwfTest, WideIntegerAndFloatFilesArriveAsSixteenBitPcm) {
+    // Samples chosen so that the top 16 bits are the expected values.
+    const std::vector<int16_t> expect{0, 1000, -1000, 32767, -32768, 12345};
+    struct Case {
+        const char* name;
+        std::uint16_t tag, bits;
+        bool ext;
+    };
+    for (const Case c : {Case{"i24", 1, 24, false}, Case{"i32", 1, 32, false}, Case{"x24", 1, 24, true},
+                         Case{"f32", 3, 32, false}, Case{"f64", 3, 64, false}, Case{"xf32", 3, 32, true}}) {
+        Bytes data;
+        for (int16_t s : expect) {
+            if (c.tag == 1) {
+                const std::int32_t v = std::int32_t(s) * 65536;
+                const int width = c.bits / 8;
+                for (int k = 4 - width; k < 4; ++k) data.push_back(static_cast<std::uint8_t>(std::uint32_t(v) >> (8 * k)));
+            } else {
+                const double x = s / 32768.0;
+                if (c.bits == 32) {
+                    const float fx = static_cast<float>(x);
+                    std::uint32_t u;
+                    std::memcpy(&u, &fx, 4);
+                    put32(data, u);
+                } else {
+                    std::uint64_t u;
+                    std::memcpy(&u, &x, 8);
+                    put32(data, u & 0xFFFFFFFF);
+                    put32(data, u >> 32);
+                }
+            }
+        }
+        WavSpec s;
+        s.tag = c.tag;
+        s.bits = c.bits;
+        s.extensible = c.ext;
+        s.rate = 44100;
+        Header hd = open(write(std::string(c.name) + ".wav", makeWav(s, data)));
+        ASSERT_NE(hd.h, 0) << c.name;
+        EXPECT_EQ(hd.tag, 1) << c.name;
+        EXPECT_EQ(hd.bits, 16) << c.name;
+        EXPECT_EQ(hd.channels, 1) << c.name;
+        EXPECT_EQ(hd.rate, 44100) << c.name;
+        ASSERT_EQ(hd.bytes, static_cast<int32_t>(expect.size() * 2)) << c.name;
+        const Bytes got = readAll(hd, hd.bytes);
+        ASSERT_EQ(got.size(), expect.size() * 2);
+        for (std::size_t i = 0; i < expect.size(); ++i) {
+            const auto v = static_cast<int16_t>(got[2 * i] | got[2 * i + 1] << 8);
+            EXPECT_EQ(v, expect[i]) << c.name << " sample " << i;
+        }
+        CloseReadWaveFile(hd.h);
+    }
+}
+
+TEST_F(VekwfTest, FloatBeyondFullScaleClipsInsteadOfWrapping) {
+    Bytes data;
+    for (float fx : {1.5f, -2.0f}) {
+        std::uint32_t u;
+        std::memcpy(&u, &fx, 4);
+        put32(data, u);
+    }
+    WavSpec s;
+    s.tag = 3;
+    s.bits = 32;
+    Header hd = open(write("clip.wav", makeWav(s, data)));
+    ASSERT_NE(hd.h, 0);
+    const Bytes got = readAll(hd, 4);
+    ASSERT_EQ(got.size(), 4u);
+    EXPECT_EQ(static_cast<int16_t>(got[0] | got[1] << 8), 32767);
+    EXPECT_EQ(static_cast<int16_t>(got[2] | got[3] << 8), -32768);
+    CloseReadWaveFile(hd.h);
+}
+
+TEST_F(VekwfTest, CompressedAndMultichannelFilesReportANonPcmTag) {
+    {
+        WavSpec s;
+        s.tag = 7;  // mu-law
+        s.bits = 8;
+        Header hd = open(write("ulaw.wav", makeWav(s, Bytes(100, 0xFF))));
+        ASSERT_NE(hd.h, 0);
+        EXPECT_EQ(hd.tag, 7);
+        CloseReadWaveFile(hd.h);
+    }
+    {
+        WavSpec s;
+        s.tag = 0x55;  // MPEG layer 3: a tag we cannot decode
+        s.bits = 0;
+        Header hd = open(write("mp3.wav", makeWav(s, Bytes(100, 0x11))));
+        ASSERT_NE(hd.h, 0);
+        EXPECT_EQ(hd.tag, 0x55);
+        CloseReadWaveFile(hd.h);
+    }
+    for (bool ext : {false, true}) {
+        WavSpec s;
+        s.channels = 4;
+        s.extensible = ext;
+        Header hd = open(write(ext ? "quadx.wav" : "quad.wav", makeWav(s, Bytes(800, 0))));
+        ASSERT_NE(hd.h, 0);
+        EXPECT_NE(hd.tag, 1);
+        EXPECT_EQ(hd.bytes, 0);
+        CloseReadWaveFile(hd.h);
+    }
+}
+
+TEST_F(VekwfTest, RefusesLyingOrForeignHeaders) {
+    WavSpec zeroRate;
+    zeroRate.rate = 0;
+    EXPECT_EQ(open(write("r0.wav", makeWav(zeroRate, Bytes(100, 0)))).h, 0);
+
+    WavSpec overrun;
+    overrun.dataSizeOverride = 1000000;
+    EXPECT_EQ(open(write("big.wav", makeWav(overrun, Bytes(100, 0)))).h, 0);
+    overrun.dataSizeOverride = 0xFFFFFFF0;
+    EXPECT_EQ(open(write("huge.wav", makeWav(overrun, Bytes(100, 0)))).h, 0);
+
+    EXPECT_EQ(open(write("text.wav", Bytes{'h', 'e', 'l', 'l', 'o'})).h, 0);
+    EXPECT_EQ(open(write("empty.wav", Bytes{})).h, 0);
+    EXPECT_EQ(open(path("missing.wav")).h, 0);
+    Bytes nodata = makeWav({}, Bytes(10, 0));
+    nodata.resize(36);  // header cut before the data chunk
+    EXPECT_EQ(open(write("nodata.wav", nodata)).h, 0);
+}
+
+TEST_F(VekwfTest, AcceptsEmptyDataAndChunksBeforeData) {
+    Header hd = open(write("zero.wav", makeWav({}, Bytes{})));
+    ASSERT_NE(hd.h, 0);
+    EXPECT_EQ(hd.bytes, 0);
+    EXPECT_EQ(hd.tag, 1);
+    CloseReadWaveFile(hd.h);
+
+    WavSpec s;
+    s.junkChunk = true;
+    s.channels = 2;
+    Header hj = open(write("junk.wav", makeWav(s, Bytes{1, 0, 2, 0, 3, 0, 4, 0})));
+    ASSERT_NE(hj.h, 0);
+    EXPECT_EQ(readAll(hj, 8), (Bytes{1, 0, 2, 0, 3, 0, 4, 0}));
+    CloseReadWaveFile(hj.h);
+}
+
+// Random damage to a valid header: whatever opens must report a data length
+// the file can back, and reading it must stay within the buffer.
+TEST_F(VekwfTest, FuzzedHeadersNeverOverstateTheData) {
+    std::mt19937 rng(1234);
+    WavSpec s;
+    s.channels = 2;
+    const Bytes base = makeWav(s, Bytes(400, 0x33));
+    for (int round = 0; round < 1500; ++round) {
+        Bytes b = base;
+        const int edits = 1 + static_cast<int>(rng() % 4);
+        for (int e = 0; e < edits; ++e) b[rng() % 48] = static_cast<std::uint8_t>(rng());
+        if (rng() % 4 == 0) b.resize(rng() % b.size());
+        const std::string p = write("fz.wav", b);
+        Header hd = open(p);
+        if (!hd.h) continue;
+        EXPECT_GE(hd.bytes, 0);
+        EXPECT_LE(hd.bytes, 2 * static_cast<int64_t>(b.size()));
+        if (hd.bytes > 0) {
+            Bytes buf(static_cast<std::size_t>(hd.bytes) + 16);
+            EXPECT_LE(ReadWaveFile(hd.h, buf.data(), static_cast<int32_t>(buf.size())), hd.bytes);
+        }
+        CloseReadWaveFile(hd.h);
+    }
+}
+
+}  // namespace
