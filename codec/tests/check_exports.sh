@@ -1,8 +1,10 @@
 #!/bin/sh
 # Fails unless the library exports exactly the eleven functions of its C
-# interface (nothing of the C++ core, no runtime symbols).
+# interface under undecorated names (nothing of the C++ core, no runtime
+# symbols).
+#   check_exports.sh LIB.so
+#   check_exports.sh --pe OBJDUMP LIB.dll
 set -eu
-lib=$1
 expected="ADPCMToSC4
 AudioDecoding_A
 AudioEncoding_A
@@ -14,7 +16,11 @@ SC4ToADPCM
 SetAudioEncoderQuality_A
 SetAudioEncoderRate_A
 SetAudioEncoderVAD_A"
-actual=$(nm -D --defined-only "$lib" | awk '$2 ~ /^[TDBRVW]$/ {print $3}' | sort)
+if [ "$1" = --pe ]; then
+  actual=$("$2" -p "$3" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed -n 's/^[[:space:]]*\[ *[0-9]*\] //p' | sort)
+else
+  actual=$(nm -D --defined-only "$1" | awk '$2 ~ /^[TDBRVW]$/ {print $3}' | sort)
+fi
 if [ "$actual" != "$expected" ]; then
   echo "exported symbols differ:"; echo "$actual"
   exit 1
