@@ -34,8 +34,9 @@ void decodePitchDelay(unsigned index, bool firstSubframe, int& t0, int& fraction
 }
 
 void adaptiveCodebookVector(float* exc, int t0, int fraction) {
-    // The delay is t0 - fraction/3 with fraction in -1..1; the interpolator
-    // works on the sample at or before that point and a phase of 0..2 thirds.
+    // The delay is t0 + fraction/3 with fraction in -1..1; the interpolator
+    // starts from the whole sample at or beyond that delay with a phase of
+    // 0..2 thirds towards the present.
     const float* x0 = exc - t0;
     int frac = -fraction;
     if (frac < 0) {
@@ -44,14 +45,27 @@ void adaptiveCodebookVector(float* exc, int t0, int fraction) {
     }
     const float* c1 = &kInterpolation3[frac];
     const float* c2 = &kInterpolation3[3 - frac];
-    for (int j = 0; j < kSubframeSamples; ++j) {
-        const float* x1 = x0++;
-        const float* x2 = x0;
-        float s = 0.0f;
-        // Reads samples written earlier in this loop when the delay is
-        // shorter than the subframe, as the recursion requires.
-        for (int i = 0, k = 0; i < kInterpolationTaps; ++i, k += 3) s += x1[-i] * c1[k] + x2[i] * c2[k];
-        exc[j] = s;
+    // Each output is one sum over 20 taps in a fixed order; four outputs are
+    // computed side by side only to keep the arithmetic units busy. When the
+    // delay is shorter than the subframe the sums read outputs of this loop:
+    // the newest sample output j+3 reads is j+3+10-t0, finished already
+    // because t0 >= 19.
+    for (int j = 0; j < kSubframeSamples; j += 4) {
+        const float* x1 = x0 + j;
+        const float* x2 = x1 + 1;
+        float s0 = 0.0f, s1 = 0.0f, s2 = 0.0f, s3 = 0.0f;
+        for (int i = 0, k = 0; i < kInterpolationTaps; ++i, k += 3) {
+            const float a = c1[k];
+            const float b = c2[k];
+            s0 += x1[-i] * a + x2[i] * b;
+            s1 += x1[1 - i] * a + x2[i + 1] * b;
+            s2 += x1[2 - i] * a + x2[i + 2] * b;
+            s3 += x1[3 - i] * a + x2[i + 3] * b;
+        }
+        exc[j] = s0;
+        exc[j + 1] = s1;
+        exc[j + 2] = s2;
+        exc[j + 3] = s3;
     }
 }
 

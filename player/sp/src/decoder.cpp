@@ -37,16 +37,12 @@ namespace sp {
 
 int16_t toPcm(float v) {
     // Half away from zero in single precision, then saturation; the
-    // conversion itself truncates toward zero.
+    // conversion itself truncates toward zero. Written without branches on
+    // the sign so that it compiles to selects.
     if (!(v == v)) return 0;
-    if (v >= 0.0f) {
-        v += 0.5f;
-    } else {
-        v -= 0.5f;
-    }
-    if (v > 32767.0f) v = 32767.0f;
-    if (v < -32768.0f) v = -32768.0f;
-    return static_cast<int16_t>(v);
+    const float r = v >= 0.0f ? v + 0.5f : v - 0.5f;
+    const float c = r > 32767.0f ? 32767.0f : (r < -32768.0f ? -32768.0f : r);
+    return static_cast<int16_t>(c);
 }
 
 }  // namespace sp

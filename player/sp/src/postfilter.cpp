@@ -26,26 +26,33 @@ void weightLpc(const float a[kOrder + 1], float gamma, float out[kOrder + 1]) {
     }
 }
 
-// Long-term post-filter: the integer delay within t0min..t0max that best
+// Long-term post-filter: the integer delay within t0min..t0min+6 that best
 // correlates the residual with its past, then
 // out = (res + g*gamma_p*res[-t]) / (1 + g*gamma_p) with the optimal gain g
 // limited to 1; switched off when the prediction gain is under 3 dB.
-void pitchPostfilter(const float* res, int t0min, int t0max, float* out) {
+void pitchPostfilter(const float* res, int t0min, float* out) {
+    // The seven correlations are summed side by side, each in sample order.
+    constexpr int kLags = 7;
+    float corr[kLags] = {};
+    const float* past = res - t0min;
+    for (int j = 0; j < kSubframeSamples; ++j) {
+        const float r = res[j];
+        for (int k = 0; k < kLags; ++k) corr[k] += r * past[j - k];
+    }
     float corMax = -1.0e38f;
     int t0 = t0min;
-    for (int t = t0min; t <= t0max; ++t) {
-        const float* past = res - t;
-        float corr = 0.0f;
-        for (int j = 0; j < kSubframeSamples; ++j) corr += res[j] * past[j];
-        if (corr > corMax) {
-            corMax = corr;
-            t0 = t;
+    for (int k = 0; k < kLags; ++k) {
+        if (corr[k] > corMax) {
+            corMax = corr[k];
+            t0 = t0min + k;
         }
     }
     float energyPast = 0.5f;
-    for (int i = 0; i < kSubframeSamples; ++i) energyPast += res[i - t0] * res[i - t0];
     float energy = 0.5f;
-    for (int i = 0; i < kSubframeSamples; ++i) energy += res[i] * res[i];
+    for (int i = 0; i < kSubframeSamples; ++i) {
+        energyPast += res[i - t0] * res[i - t0];
+        energy += res[i] * res[i];
+    }
     if (corMax < 0.0f) corMax = 0.0f;
 
     if (corMax * corMax < energyPast * energy * 0.5f) {
@@ -78,13 +85,15 @@ void preemphasis(float* signal, float g, float& memory) {
 // one with a gain smoothed sample by sample: g(n) = 0.9 g(n-1) + 0.1 sqrt(Ein/Eout).
 void gainControl(const float* in, float* out, float& pastGain) {
     float energyOut = 0.0f;
-    for (int i = 0; i < kSubframeSamples; ++i) energyOut += out[i] * out[i];
+    float energyIn = 0.0f;
+    for (int i = 0; i < kSubframeSamples; ++i) {
+        energyOut += out[i] * out[i];
+        energyIn += in[i] * in[i];
+    }
     if (energyOut == 0.0f) {
         pastGain = 0.0f;
         return;
     }
-    float energyIn = 0.0f;
-    for (int i = 0; i < kSubframeSamples; ++i) energyIn += in[i] * in[i];
     float g0 = 0.0f;
     if (energyIn != 0.0f) g0 = std::sqrt(energyIn / energyOut) * (1.0f - kAgcFactor);
     float gain = pastGain;
@@ -109,12 +118,9 @@ void postfilter(PostfilterState& state, const float* syn, const float a[2][kOrde
     float* res = state.residual + kPitchMax;  // current subframe; kPitchMax past samples before it
     for (int sub = 0; sub < 2; ++sub) {
         const int offset = sub * kSubframeSamples;
+        // Delays within 3 of the decoded one, none beyond the longest.
         int t0min = pitch[sub] - 3;
-        int t0max = t0min + 6;
-        if (t0max > kPitchMax) {
-            t0max = kPitchMax;
-            t0min = t0max - 6;
-        }
+        if (t0min + 6 > kPitchMax) t0min = kPitchMax - 6;
         float num[kOrder + 1];
         float den[kOrder + 1];
         weightLpc(a[sub], kGammaNumerator, num);
@@ -122,7 +128,7 @@ void postfilter(PostfilterState& state, const float* syn, const float a[2][kOrde
 
         residualFilter(num, syn + offset, res, kSubframeSamples);
         float filtered[kSubframeSamples];
-        pitchPostfilter(res, t0min, t0max, filtered);
+        pitchPostfilter(res, t0min, filtered);
 
         // Tilt: first two autocorrelation terms of the truncated impulse
         // response of A(z/0.55)/A(z/0.7).
@@ -134,9 +140,12 @@ void postfilter(PostfilterState& state, const float* syn, const float a[2][kOrde
             h[i] = s;
         }
         float r0 = h[0] * h[0];
-        for (int i = 1; i < kPostfilterResponse; ++i) r0 += h[i] * h[i];
         float r1 = h[0] * h[1];
-        for (int i = 1; i < kPostfilterResponse - 1; ++i) r1 += h[i] * h[i + 1];
+        for (int i = 1; i < kPostfilterResponse - 1; ++i) {
+            r0 += h[i] * h[i];
+            r1 += h[i] * h[i + 1];
+        }
+        r0 += h[kPostfilterResponse - 1] * h[kPostfilterResponse - 1];
         const float tilt = r1 <= 0.0f ? 0.0f : r1 * kTiltFactor / r0;
         preemphasis(filtered, tilt, state.preemphasisMemory);
 

@@ -21,7 +21,22 @@ void synthesisFilter(const float a[kOrder + 1], const float* x, float* y, int n,
 }
 
 void residualFilter(const float a[kOrder + 1], const float* x, float* y, int n) {
-    for (int i = 0; i < n; ++i) {
+    // Outputs are independent: four at a time, each summed in tap order.
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        float s0 = x[i], s1 = x[i + 1], s2 = x[i + 2], s3 = x[i + 3];
+        for (int j = 1; j <= kOrder; ++j) {
+            s0 += a[j] * x[i - j];
+            s1 += a[j] * x[i + 1 - j];
+            s2 += a[j] * x[i + 2 - j];
+            s3 += a[j] * x[i + 3 - j];
+        }
+        y[i] = s0;
+        y[i + 1] = s1;
+        y[i + 2] = s2;
+        y[i + 3] = s3;
+    }
+    for (; i < n; ++i) {
         float s = x[i];
         for (int j = 1; j <= kOrder; ++j) s += a[j] * x[i - j];
         y[i] = s;
