@@ -1,0 +1,232 @@
+// vekconv to-wav: the manager's SC4-to-WAV job run from a terminal. Also
+// holds the terminal host that to-sc4 shares.
+// SPDX-License-Identifier: GPL-3.0-or-later
+#if defined(VEKCONV_HAVE_VEK_JOBS)
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <string>
+
+#include <unistd.h>
+
+#include "cli.hpp"
+#include "vek/jobs/conversion.hpp"
+
+namespace vekconv {
+
+namespace {
+
+namespace jobs = vek::jobs;
+
+// Cleared by Ctrl+C; the job sees it at its next check, finishes the file in
+// progress shorter and stops.
+std::atomic<bool>* g_continue = nullptr;
+
+extern "C" void onInterrupt(int) {
+    if (g_continue) g_continue->store(false);
+}
+
+enum class Replace { Ask, Yes, No };
+
+// Main window and job window in one: the "folder of the list" is the folder
+// of the file being converted, messages go to stderr, the gauge becomes a
+// progress bar when stderr is a terminal.
+class TerminalHost final : public jobs::MainWindowServices, public jobs::JobUi {
+public:
+    explicit TerminalHost(Replace replace)
+        : m_replace(replace), m_barOn(::isatty(STDERR_FILENO) == 1), m_canAsk(::isatty(STDIN_FILENO) == 1) {}
+
+    std::string folder;
+    int problems = 0;  // messages shown, questions refused
+
+    std::string listFolderPath() const override { return folder; }
+    void showWrittenFile(const std::string& path) override {
+        endBar();
+        std::cout << path << '\n' << std::flush;
+    }
+    void forceFGWindow() override {}
+
+    void message(const std::string& text, const std::string&, jobs::MessageIcon) override {
+        endBar();
+        ++problems;
+        std::string t = text;
+        for (char& c : t)
+            if (c == '\r') c = '\n';
+        error(t);
+    }
+    bool askYesNo(const std::string& text, const std::string&) override {
+        endBar();
+        if (m_replace != Replace::Ask) return m_replace == Replace::Yes;
+        std::string t = text;
+        for (char& c : t)
+            if (c == '\r') c = '\n';
+        if (!m_canAsk) {
+            error(t.substr(0, t.find('\n')) + " Not replaced (use --yes to replace, --no to keep).");
+            ++problems;
+            return false;
+        }
+        std::cerr << t << " [y/N] " << std::flush;
+        std::string answer;
+        if (!std::getline(std::cin, answer)) return false;
+        return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+    }
+    void setStatus(const std::string& text) override { m_status = text; }
+    void setGauge(int percent) override {
+        if (!m_barOn) return;
+        const int width = 30;
+        const int fill = percent * width / 100;
+        std::string bar(static_cast<std::size_t>(fill), '#');
+        bar.resize(width, '.');
+        std::string status = m_status;
+        if (status.size() > 48) status = status.substr(0, 45) + "...";
+        std::fprintf(stderr, "\r%-48s [%s] %3d%%", status.c_str(), bar.c_str(), percent);
+        std::fflush(stderr);
+        m_barShown = true;
+    }
+    void processMessages() override {}
+    void setBusyCursor(bool) override {}
+
+    void endBar() {
+        if (m_barShown) std::fputc('\n', stderr);
+        m_barShown = false;
+    }
+
+private:
+    Replace m_replace;
+    bool m_barOn;
+    bool m_canAsk;
+    bool m_barShown = false;
+    std::string m_status;
+};
+
+}  // namespace
+
+// Shared by to-wav and to-sc4: options, the per-file walk and the exit status.
+int runConversionCommand(const Args& args, bool toWav) {
+    Replace replace = Replace::Ask;
+    std::uint8_t mode = 0;
+    std::vector<std::string> files;
+    const char* cmd = toWav ? "to-wav" : "to-sc4";
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--yes" || a == "-y") {
+            replace = Replace::Yes;
+        } else if (a == "--no" || a == "-n") {
+            replace = Replace::No;
+        } else if (!toWav && (a == "--mode" || a.rfind("--mode=", 0) == 0)) {
+            std::string v;
+            if (a == "--mode") {
+                if (i + 1 >= args.size()) {
+                    error(std::string(cmd) + ": --mode needs a value (sp, hq or shq)");
+                    return 2;
+                }
+                v = args[++i];
+            } else {
+                v = a.substr(7);
+            }
+            if (v == "sp") mode = jobs::kModeSP;
+            else if (v == "hq") mode = jobs::kModeHQ;
+            else if (v == "shq") mode = jobs::kModeSHQ;
+            else {
+                error(std::string(cmd) + ": unknown mode '" + v + "' (sp, hq or shq)");
+                return 2;
+            }
+        } else if (a == "--") {
+            files.insert(files.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+            break;
+        } else if (!a.empty() && a[0] == '-') {
+            error(std::string(cmd) + ": unknown option '" + a + "' (see 'vekconv " + cmd + " --help')");
+            return 2;
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (!toWav && mode == 0) {
+        error("to-sc4: --mode sp|hq|shq is required");
+        return 2;
+    }
+    if (files.empty()) {
+        error(std::string(cmd) + ": no file given (see 'vekconv " + cmd + " --help')");
+        return 2;
+    }
+    if (mode == jobs::kModeSP && !jobs::haveSpCodec()) {
+        error("to-sc4: this build has no SP codec library");
+        return 1;
+    }
+
+    static jobs::ConversionState state;  // the job buffers live as long as the process
+    TerminalHost host(replace);
+    jobs::JobContext ctx{state, host, host, jobs::defaultCodecs(), jobs::defaultWave()};
+    state.ConvMode = mode;
+    state.ConvertedCount = 0;
+
+    host.ContinueFlag = true;
+    g_continue = &host.ContinueFlag;
+    struct sigaction sa {};
+    struct sigaction old {};
+    sa.sa_handler = onInterrupt;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, &old);
+
+    const std::string wanted = toWav ? ".sc4" : ".wav";
+    int failed = 0;
+    for (const std::string& path : files) {
+        if (!host.ContinueFlag) break;
+        namespace fs = std::filesystem;
+        const fs::path p(path);
+        if (!jobs::FileExistsNotDir(path)) {
+            error("'" + path + "': no such file");
+            ++failed;
+            continue;
+        }
+        if (jobs::lowerExtension(p.filename().string()) != wanted) {
+            error("'" + path + "': not a " + wanted + " file");
+            ++failed;
+            continue;
+        }
+        host.folder = (p.has_parent_path() ? p.parent_path().string() : std::string(".")) + "/";
+        state.SelectedNames = {p.filename().string()};
+        const int before = state.ConvertedCount;
+        const int problemsBefore = host.problems;
+        if (toWav)
+            jobs::runSc4ToWavJob(ctx);
+        else
+            jobs::runWavToSc4Job(ctx);
+        host.endBar();
+        if (state.ConvertedCount == before || host.problems != problemsBefore) ++failed;
+    }
+    const bool interrupted = !host.ContinueFlag;
+    sigaction(SIGINT, &old, nullptr);
+    g_continue = nullptr;
+    if (interrupted) {
+        error(std::string(cmd) + ": cancelled");
+        return 130;
+    }
+    return failed ? 1 : 0;
+}
+
+namespace {
+
+const Register toWavCommand{{
+    "to-wav",
+    "to-wav [--yes|--no] FILE.sc4...    convert SC4 voice files to 16-bit mono WAV files beside them",
+    "Usage: vekconv to-wav [--yes|--no] FILE.sc4...\n\n"
+    "Converts each SC4 voice file (SP, HQ or SHQ) to a 16-bit mono WAV file in the\n"
+    "same folder under the same stem (MEMO.SC4 -> MEMO.wav): 8000 Hz for SP and HQ,\n"
+    "11025 Hz for SHQ. A block that fails to decode becomes silence.\n\n"
+    "  --yes, -y   replace existing WAV files without asking\n"
+    "  --no, -n    keep existing WAV files (skip those sources)\n\n"
+    "Without either, the question is asked on the terminal; when stdin is not a\n"
+    "terminal an existing file is kept and the run fails. Ctrl+C cancels: the file in\n"
+    "progress is finished shorter but valid, and the remaining ones are left.\n"
+    "Each written file's path is printed on stdout; messages go to stderr.\n"
+    "Exit status: 0 all converted, 1 some file failed, 2 usage error, 130 cancelled.\n",
+    [](const Args& args) { return runConversionCommand(args, true); },
+}};
+
+}  // namespace
+}  // namespace vekconv
+
+#endif  // VEKCONV_HAVE_VEK_JOBS
