@@ -44,12 +44,20 @@ char* formatClock(char* out, std::uint32_t seconds) {
 PlayerCore::PlayerCore(const PlayerLayout& layout, PlayerFile& file, SoundDevice& device, BlockDecoder& decoder,
                        VoiceEffect& effect)
     : m_layout(layout), m_file(file), m_device(device), m_decoder(decoder), m_fx(effect) {
+    setLayout(layout);
+    std::memset(m_buffers, 0, sizeof m_buffers);
+}
+
+void PlayerCore::setLayout(const PlayerLayout& layout) {
+    if (m_playing) return;
+    m_layout = layout;
     // A layout must fit the fixed buffers; clamp rather than overrun.
     if (m_layout.blockBytes > kMaxBlockBytes || m_layout.blockBytes == 0) m_layout.blockBytes = kMaxBlockBytes;
     if (m_layout.blockSamples > kMaxBlockSamples || m_layout.blockSamples == 0) {
         m_layout.blockSamples = kMaxBlockSamples;
     }
-    std::memset(m_buffers, 0, sizeof m_buffers);
+    if (m_layout.sampleRate == 0) m_layout.sampleRate = 8000;
+    if (!(m_layout.storedBytesPerSecond > 0)) m_layout.storedBytesPerSecond = 1024.0;
 }
 
 PlayerCore::~PlayerCore() {

@@ -103,6 +103,9 @@ public:
     // and computes the total time. A file without header reads as effect 0,
     // level 0 ... the zeros a short read leaves.
     void loadHeader();
+    // Switches to another layout while stopped (the ADPCM stub learns the
+    // rate of its recording from the header); ignored while playing.
+    void setLayout(const PlayerLayout& layout);
     // Overrides the header's effect settings (vekconv render --effect).
     void setEffect(int effect, int levelByte);
 
