@@ -1,0 +1,103 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "aboutbox.hpp"
+
+#include "startup.hpp"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+
+#ifndef VEKSHELL_VENDOR_URL1
+#define VEKSHELL_VENDOR_URL1 ""
+#endif
+#ifndef VEKSHELL_VENDOR_URL2
+#define VEKSHELL_VENDOR_URL2 ""
+#endif
+#ifndef VEKSHELL_DOC_DIR
+#define VEKSHELL_DOC_DIR "/usr/share/doc/voicelumo"
+#endif
+
+namespace vekshell {
+
+QIcon programIcon();  // splashform.cpp
+
+QString TAboutBox::documentationFolder() {
+    // Beside an unpacked install first ("bin/../share/doc/voicelumo"), then
+    // where the build installs it.
+    const QString rel = QDir::cleanPath(programDir() + QStringLiteral("../share/doc/voicelumo"));
+    if (QFileInfo(rel).isDir()) return rel;
+    return QStringLiteral(VEKSHELL_DOC_DIR);
+}
+
+TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("AboutBox"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(357, 179);
+    setWindowTitle(QStringLiteral("About voice lumo manager"));
+    QFont f(QStringLiteral("MS Sans Serif"));
+    f.setPointSize(8);
+    setFont(f);
+
+    auto* panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setFrameShape(QFrame::StyledPanel);
+    panel->setFrameShadow(QFrame::Sunken);
+    panel->setGeometry(8, 8, 58, 58);
+    Image1 = new QLabel(panel);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(5, 5, 48, 48);
+    Image1->setPixmap(programIcon().pixmap(48, 48));
+
+    auto label = [this](const char* name, const QString& text, int x, int y, int w) {
+        auto* l = new QLabel(text, this);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setGeometry(x, y, w, 16);
+        return l;
+    };
+    Label2 = label("Label2", QStringLiteral("voice lumo manager for Windows 95/98/NT/2000/ME/XP"), 78, 12, 270);
+    Label1 = label("Label1", QStringLiteral("Version 1.00"), 78, 32, 270);
+    Label3 = label("Label3", QStringLiteral("SC4, WAV File Converter"), 78, 52, 270);
+    auto* bevel = new QFrame(this);
+    bevel->setObjectName(QStringLiteral("Bevel1"));
+    bevel->setFrameShape(QFrame::HLine);
+    bevel->setFrameShadow(QFrame::Sunken);
+    bevel->setGeometry(78, 74, 270, 2);
+
+    const QString url1 = QStringLiteral(VEKSHELL_VENDOR_URL1);
+    const QString url2 = QStringLiteral(VEKSHELL_VENDOR_URL2);
+    const QString docs = documentationFolder();
+    const QString readme = docs + QStringLiteral("/README.md");
+    link7_ = url1.isEmpty() ? QUrl::fromLocalFile(QFileInfo(readme).isFile() ? readme : docs) : QUrl(url1);
+    link6_ = url2.isEmpty() ? QUrl::fromLocalFile(docs) : QUrl(url2);
+    Label7 = label("Label7", url1.isEmpty() ? QStringLiteral("voice lumo guide (installed documentation)") : url1, 78, 84, 270);
+    Label6 = label("Label6", url2.isEmpty() ? QStringLiteral("Documentation folder") : url2, 78, 104, 270);
+    for (auto [l, u] : {std::pair{Label7, link7_}, std::pair{Label6, link6_}}) {
+        // Underlined blue text with the hand cursor, opened by the desktop.
+        l->setText(QStringLiteral("<a href=\"%1\" style=\"color:#0000ff; text-decoration:underline\">%2</a>")
+                       .arg(u.toString().toHtmlEscaped(), l->text().toHtmlEscaped()));
+        l->setTextFormat(Qt::RichText);
+        l->setCursor(Qt::PointingHandCursor);
+        l->setToolTip(u.toString());
+        l->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+        connect(l, &QLabel::linkActivated, this, [](const QString& link) { QDesktopServices::openUrl(QUrl(link)); });
+    }
+    btnOK = new QPushButton(QStringLiteral("OK"), this);
+    btnOK->setObjectName(QStringLiteral("btnOK"));
+    btnOK->setGeometry(141, 140, 75, 25);
+    btnOK->setDefault(true);  // Enter; Escape closes a dialog as well
+    connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
+
+    if (QScreen* s = QGuiApplication::primaryScreen()) {
+        QRect r(QPoint(0, 0), size());
+        r.moveCenter(s->availableGeometry().center());
+        move(r.topLeft());
+    }
+}
+
+}  // namespace vekshell

@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "startup.hpp"
+
+#include "vek/platform/winreg.hpp"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QWidget>
+
+namespace vekshell {
+
+namespace {
+QString g_title = kAppTitle;
+}
+
+QString applicationTitle() { return g_title; }
+void setApplicationTitle(const QString& t) { g_title = t; }
+
+QString programDir() {
+    QString d = QCoreApplication::applicationDirPath();
+    if (!d.endsWith('/')) d += '/';
+    return d;
+}
+
+QString settingsFilePath() {
+    const QString beside = programDir() + QStringLiteral("VekShell.ini");
+    if (QFileInfo(beside).isFile()) return beside;
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                        QStringLiteral("/voice-lumo");
+    QDir().mkpath(dir);
+    return dir + QStringLiteral("/VekShell.ini");
+}
+
+bool forceForeground(QWidget* w) {
+    if (!w || !w->isVisible()) return false;
+    // There is no foreground lock to lift here: the window system decides,
+    // and raising plus activating is the strongest request a program makes.
+    w->raise();
+    w->activateWindow();
+    return true;
+}
+
+bool activatePreviousInstance() {
+    using namespace vek::winreg;
+    // Our own window must not match while we look.
+    setApplicationTitle(kAppTitle + ' ');
+    bool found = false;
+    if (auto w = findWindow(QStringLiteral("TApplication"), kAppTitle)) {
+        found = true;
+        if (isIconic(*w).value_or(false))
+            showWindow(*w, ShowCommand::Normal);
+        else
+            setForegroundWindow(*w);
+    }
+    setApplicationTitle(kAppTitle);
+    return found;
+}
+
+void registerMainWindow(QWidget* w) {
+    auto& reg = vek::winreg::WindowRegistry::instance();
+    reg.registerWindow(w, QStringLiteral("TApplication"), [] { return applicationTitle(); });
+}
+
+}  // namespace vekshell

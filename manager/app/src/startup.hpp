@@ -1,0 +1,35 @@
+// Program start: where the program and its settings live, the single-instance
+// rule and bringing a window to the front.
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace vekshell {
+
+inline const QString kAppTitle = QStringLiteral("voice lumo manager");
+
+// The application title the window registry answers with for our
+// "TApplication" window (the title of the program, not of a form).
+QString applicationTitle();
+void setApplicationTitle(const QString& t);
+
+// The executable's folder, ending in a separator.
+QString programDir();
+// "VekShell.ini" beside the program when a file of that name is already
+// there (a portable install), otherwise in $XDG_CONFIG_HOME/voice-lumo/.
+// The folder is created when missing.
+QString settingsFilePath();
+
+// Raises and activates a window of this process; true when it is shown.
+bool forceForeground(QWidget* w);
+// Looks for another running manager through the window registry; when found
+// it is restored (when minimised) or brought to the front, and true is
+// returned.
+bool activatePreviousInstance();
+// Registers the main window under the classes another instance looks for.
+void registerMainWindow(QWidget* w);
+
+}  // namespace vekshell
