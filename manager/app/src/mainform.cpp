@@ -326,6 +326,8 @@ void TMainForm::goToStartFolder(const QString& stored) {
     link_->go(p);
 }
 
+void TMainForm::goTo(const QString& folder) { link_->go(folder); }
+
 void TMainForm::FormShow() {
     if (ShellListView->path().isEmpty()) link_->go(QDir::homePath());
     lastMaskIndex_ = cmbMask->currentIndex();

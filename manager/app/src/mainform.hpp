@@ -78,6 +78,8 @@ public:
 
     // ---- layout
     void FormResize();
+    // Shows a folder in the combo, the tree and the list.
+    void goTo(const QString& folder);
 
     // ---- settings
     QString settingsPath() const { return iniPath_; }
