@@ -126,6 +126,7 @@ std::vector<std::int16_t> samples16(const Bytes& b) {
 
 Bytes wavImage(int bits, int channels, std::uint32_t rate, const Bytes& data, std::uint16_t tag) {
     Bytes b;
+    b.reserve(45 + data.size());
     auto p16 = [&](std::uint32_t v) {
         b.push_back(v & 0xFF);
         b.push_back((v >> 8) & 0xFF);
@@ -134,7 +135,9 @@ Bytes wavImage(int bits, int channels, std::uint32_t rate, const Bytes& data, st
         p16(v & 0xFFFF);
         p16(v >> 16);
     };
-    auto tagStr = [&](const char* t) { b.insert(b.end(), t, t + 4); };
+    auto tagStr = [&](const char* t) {
+        for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(t[i]));
+    };
     tagStr("RIFF");
     p32(static_cast<std::uint32_t>(36 + data.size() + (data.size() & 1)));
     tagStr("WAVE");
