@@ -1,6 +1,7 @@
 // sp-tool: command-line access to the SP encoder layer, our SP decoder and
 // the libbcg729 decoder, for peer comparisons and whole-run timing.
 //   sp-tool encode IN.pcm OUT.sc4          16-bit mono 8000 Hz raw PCM to SP sectors
+//   sp-tool encode-bcg729 IN.pcm OUT.g729  libbcg729's encoder directly, plain frames
 //   sp-tool decode IN.sc4 OUT.pcm          our decoder
 //   sp-tool decode-bcg729 IN.sc4 OUT.pcm   libbcg729's decoder, same frames
 //   sp-tool to-g729 IN.sc4 OUT.g729        plain 10-byte frames in transmission order
@@ -9,6 +10,7 @@
 // libbcg729 declares its functions without C linkage markers.
 extern "C" {
 #include <bcg729/decoder.h>
+#include <bcg729/encoder.h>
 }
 
 #include <cmath>
@@ -69,6 +71,22 @@ int encode(const char* in, const char* out) {
         if (!enc.encodeSector(pcm.data() + i * 4000, sc4.data() + i * 512)) throw std::runtime_error("encoder failed");
     }
     writeFile(out, sc4.data(), sc4.size());
+    return 0;
+}
+
+// libbcg729's encoder called directly, plain frames out (the reference for
+// the cost of our sector layer).
+int encodeBcg729(const char* in, const char* out) {
+    std::vector<int16_t> pcm = toSamples(readFile(in));
+    pcm.resize((pcm.size() + 3999) / 4000 * 4000, 0);
+    bcg729EncoderChannelContextStruct* ch = initBcg729EncoderChannel(0);
+    std::vector<uint8_t> frames(pcm.size() / 80 * 10);
+    for (std::size_t f = 0; f < pcm.size() / 80; ++f) {
+        uint8_t len = 0;
+        bcg729Encoder(ch, &pcm[f * 80], &frames[f * 10], &len);
+    }
+    closeBcg729EncoderChannel(ch);
+    writeFile(out, frames.data(), frames.size());
     return 0;
 }
 
@@ -174,12 +192,13 @@ int main(int argc, char** argv) {
     try {
         const std::string cmd = argc > 1 ? argv[1] : "";
         if (argc == 4 && cmd == "encode") return encode(argv[2], argv[3]);
+        if (argc == 4 && cmd == "encode-bcg729") return encodeBcg729(argv[2], argv[3]);
         if (argc == 4 && cmd == "decode") return decodeOurs(argv[2], argv[3]);
         if (argc == 4 && cmd == "decode-bcg729") return decodeBcg729(argv[2], argv[3]);
         if (argc == 4 && cmd == "to-g729") return toG729(argv[2], argv[3]);
         if (argc == 4 && cmd == "compare") return compare(argv[2], argv[3], false);
         if (argc == 5 && cmd == "compare" && std::string(argv[4]) == "--align") return compare(argv[2], argv[3], true);
-        std::fputs("usage: sp-tool encode|decode|decode-bcg729|to-g729|compare IN OUT\n", stderr);
+        std::fputs("usage: sp-tool encode|encode-bcg729|decode|decode-bcg729|to-g729|compare IN OUT\n", stderr);
         return 2;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "sp-tool: %s\n", e.what());

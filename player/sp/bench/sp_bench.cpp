@@ -19,6 +19,7 @@ extern "C" {
 
 #include "../tests/speechlike.hpp"
 #include "vek/sp/decoder.hpp"
+#include "vek/sp/encoder.hpp"
 
 namespace {
 
@@ -133,6 +134,34 @@ void BM_DecodeLibavcodec(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeLibavcodec);
 #endif
+
+void BM_EncodeOurLayer(benchmark::State& state) {
+    std::vector<uint8_t> sector(512);
+    for (auto _ : state) {
+        vek::SpEncoder enc;
+        for (int k = 0; k < kSectors; ++k) {
+            enc.encodeSector(&speech()[k * 4000], sector.data());
+            benchmark::DoNotOptimize(sector.data());
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kSectors);
+}
+BENCHMARK(BM_EncodeOurLayer);
+
+void BM_EncodeBcg729Direct(benchmark::State& state) {
+    std::vector<uint8_t> frame(10);
+    for (auto _ : state) {
+        auto* enc = initBcg729EncoderChannel(0);
+        for (int i = 0; i < kSectors * 50; ++i) {
+            uint8_t len = 0;
+            bcg729Encoder(enc, &speech()[i * 80], frame.data(), &len);
+            benchmark::DoNotOptimize(frame.data());
+        }
+        closeBcg729EncoderChannel(enc);
+    }
+    state.SetItemsProcessed(state.iterations() * kSectors);
+}
+BENCHMARK(BM_EncodeBcg729Direct);
 
 }  // namespace
 BENCHMARK_MAIN();

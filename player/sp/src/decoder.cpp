@@ -140,7 +140,13 @@ void SpDecoder::decodeFrame(const FrameParameters& prm, float* out) {
 void SpDecoder::decodeFrame(const uint8_t* bits, int16_t* pcm) {
     float out[kFrameSamples];
     decodeFrame(unpackFrame(bits), out);
-    for (int i = 0; i < kFrameSamples; ++i) pcm[i] = toPcm(out[i]);
+    // The frame is range-checked already (no NaN, |v| <= 1e7), so the plain
+    // form of the conversion applies and the loop vectorises.
+    for (int i = 0; i < kFrameSamples; ++i) {
+        const float v = out[i];
+        const float r = v >= 0.0f ? v + 0.5f : v - 0.5f;
+        pcm[i] = static_cast<int16_t>(r > 32767.0f ? 32767.0f : (r < -32768.0f ? -32768.0f : r));
+    }
 }
 
 int32_t SpDecoder::decodeSector(const AudioCodecBlock& block) {

@@ -132,11 +132,16 @@ void postfilter(PostfilterState& state, const float* syn, const float a[2][kOrde
 
         // Tilt: first two autocorrelation terms of the truncated impulse
         // response of A(z/0.55)/A(z/0.7).
-        float h[kPostfilterResponse] = {};
+        float h[kPostfilterResponse];
         std::memcpy(h, num, sizeof num);
-        for (int i = 1; i < kPostfilterResponse; ++i) {
+        for (int i = 1; i <= kOrder; ++i) {
             float s = h[i];
-            for (int j = 1; j <= kOrder && j <= i; ++j) s -= den[j] * h[i - j];
+            for (int j = 1; j <= i; ++j) s -= den[j] * h[i - j];
+            h[i] = s;
+        }
+        for (int i = kOrder + 1; i < kPostfilterResponse; ++i) {
+            float s = 0.0f;
+            for (int j = 1; j <= kOrder; ++j) s -= den[j] * h[i - j];
             h[i] = s;
         }
         float r0 = h[0] * h[0];
