@@ -3,11 +3,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #if defined(VEKCONV_HAVE_VEK_JOBS)
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <vector>
+
+#include <signal.h>
 
 #include <unistd.h>
 
@@ -40,6 +44,7 @@ public:
 
     std::string folder;
     int problems = 0;  // messages shown, questions refused
+    int declined = 0;  // replace questions answered No (by option or on the terminal)
 
     std::string listFolderPath() const override { return folder; }
     void showWrittenFile(const std::string& path) override {
@@ -58,7 +63,10 @@ public:
     }
     bool askYesNo(const std::string& text, const std::string&) override {
         endBar();
-        if (m_replace != Replace::Ask) return m_replace == Replace::Yes;
+        if (m_replace != Replace::Ask) {
+            if (m_replace == Replace::No) ++declined;
+            return m_replace == Replace::Yes;
+        }
         std::string t = text;
         for (char& c : t)
             if (c == '\r') c = '\n';
@@ -69,8 +77,9 @@ public:
         }
         std::cerr << t << " [y/N] " << std::flush;
         std::string answer;
-        if (!std::getline(std::cin, answer)) return false;
-        return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+        const bool yes = std::getline(std::cin, answer) && !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+        if (!yes) ++declined;
+        return yes;
     }
     void setStatus(const std::string& text) override { m_status = text; }
     void setGauge(int percent) override {
@@ -190,12 +199,15 @@ int runConversionCommand(const Args& args, bool toWav) {
         state.SelectedNames = {p.filename().string()};
         const int before = state.ConvertedCount;
         const int problemsBefore = host.problems;
+        const int declinedBefore = host.declined;
         if (toWav)
             jobs::runSc4ToWavJob(ctx);
         else
             jobs::runWavToSc4Job(ctx);
         host.endBar();
-        if (state.ConvertedCount == before || host.problems != problemsBefore) ++failed;
+        // A file kept on purpose is no failure; anything reported is.
+        const bool kept = host.declined != declinedBefore;
+        if (host.problems != problemsBefore || (state.ConvertedCount == before && !kept)) ++failed;
     }
     const bool interrupted = !host.ContinueFlag;
     sigaction(SIGINT, &old, nullptr);
@@ -217,7 +229,7 @@ const Register toWavCommand{{
     "same folder under the same stem (MEMO.SC4 -> MEMO.wav): 8000 Hz for SP and HQ,\n"
     "11025 Hz for SHQ. A block that fails to decode becomes silence.\n\n"
     "  --yes, -y   replace existing WAV files without asking\n"
-    "  --no, -n    keep existing WAV files (skip those sources)\n\n"
+    "  --no, -n    keep existing WAV files (skip those sources; not a failure)\n\n"
     "Without either, the question is asked on the terminal; when stdin is not a\n"
     "terminal an existing file is kept and the run fails. Ctrl+C cancels: the file in\n"
     "progress is finished shorter but valid, and the remaining ones are left.\n"
