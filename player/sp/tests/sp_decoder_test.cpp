@@ -461,6 +461,32 @@ TEST(SpSector, ParityErrorRepeatsThePreviousIntegerDelay) {
     EXPECT_NE(a, c);
 }
 
+// LSP indices whose codebook sum lies beyond a limit: once the MA predictor
+// memory has filled with them, every frame raises its warning.
+TEST(SpSector, LspLimitWarningsOnStandardOutput) {
+    struct Case {
+        uint16_t l0l1, l2l3;
+        const char* text;
+    } cases[] = {{32, 25 << 5, "warning LSP Low \n"}, {121, 11, "warning LSP High \n"}};
+    for (const Case& c : cases) {
+        FrameParameters p{};
+        p.value[0] = c.l0l1;
+        p.value[1] = c.l2l3;
+        p.value[2] = 100;
+        p.value[3] = static_cast<uint16_t>(parityBitFor(100));
+        SpDecoder dec;
+        float out[kFrameSamples];
+        testing::internal::CaptureStdout();
+        for (int f = 0; f < 20; ++f) dec.decodeFrame(p, out);
+        const std::string text = testing::internal::GetCapturedStdout();
+        const std::size_t len = std::strlen(c.text);
+        ASSERT_FALSE(text.empty()) << c.text;
+        ASSERT_EQ(text.size() % len, 0u) << text;
+        for (std::size_t pos = 0; pos < text.size(); pos += len) EXPECT_EQ(text.substr(pos, len), c.text);
+        EXPECT_GE(text.size() / len, 10u);  // from the fifth frame or so on, every frame
+    }
+}
+
 // ---------------------------------------------------------------- bad input
 
 TEST(SpBadInput, RandomFramesAfterACorrectTag) {
@@ -477,7 +503,23 @@ TEST(SpBadInput, RandomFramesAfterACorrectTag) {
         ASSERT_EQ(d.count, 8000);
         for (int i = 0; i < 4000; ++i) energy += std::abs(d.pcm[i]);
     }
-    testing::internal::GetCapturedStdout();
+    // Random LSP indices reach both limits now and then: standard output
+    // then carries the two warnings and nothing else.
+    const std::string text = testing::internal::GetCapturedStdout();
+    std::size_t low = 0, high = 0, pos = 0;
+    while (pos < text.size()) {
+        if (text.compare(pos, 17, "warning LSP Low \n") == 0) {
+            ++low, pos += 17;
+        } else if (text.compare(pos, 18, "warning LSP High \n") == 0) {
+            ++high, pos += 18;
+        } else {
+            ADD_FAILURE() << "unexpected output at " << pos << ": " << text.substr(pos, 40);
+            break;
+        }
+    }
+    EXPECT_GT(low + high, 0u);
+    RecordProperty("lsp_low_warnings", static_cast<int>(low));
+    RecordProperty("lsp_high_warnings", static_cast<int>(high));
     EXPECT_GT(energy, 0);
 }
 
