@@ -282,10 +282,12 @@ struct WholeFile {
 };
 
 // Reads, widens and mixes. False when the buffer cannot be allocated.
-bool prepareWholeFile(WaveLibrary& wave, WaveLibrary::Handle h, const WaveLibrary::Header& hd, WholeFile& wf) {
+bool prepareWholeFile(WaveLibrary& wave, WaveLibrary::Handle h, const WaveLibrary::Header& hd, std::size_t limit,
+                      WholeFile& wf) {
     std::int64_t length = hd.dataBytes;
     const bool eightBit = hd.bits == 8;
     const std::size_t bufBytes = static_cast<std::size_t>(eightBit ? 2 * length : length);
+    if (bufBytes > limit) return false;
     wf.samples.reset(new (std::nothrow) std::int16_t[bufBytes / 2 + 1]);
     if (!wf.samples) return false;
     auto* bytes = reinterpret_cast<std::uint8_t*>(wf.samples.get());
@@ -437,7 +439,7 @@ void runWavToSc4Job(JobContext& ctx) {
             bool allocated;
             {
                 BusyCursor busy(ctx.ui);
-                allocated = prepareWholeFile(ctx.wave, wav, hd, whole);
+                allocated = prepareWholeFile(ctx.wave, wav, hd, st.WholeFileLimit, whole);
             }
             if (!allocated) {
                 // Nothing was encoded: no SC4 file is left behind (the empty

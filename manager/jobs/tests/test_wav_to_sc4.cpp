@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <random>
 
 #include "fakes.hpp"
 #include "vek/codec/adpcm.hpp"
@@ -344,6 +345,54 @@ TEST_F(WavToSc4, UnwritableTargetsAreReportedNotCounted) {
     EXPECT_FALSE(fs::exists(list("t.sc4")));
     EXPECT_EQ(state.ConvertedCount, 0);
     EXPECT_TRUE(tempDirEmpty());
+}
+
+TEST_F(WavToSc4, OutOfMemoryLeavesNoFileAndGoesOn) {
+    put("big.wav", {16, 2, 44100, tone(4000, 2, 16, 44100)});
+    put("ok.wav", {16, 1, 8000, tone(100, 1, 16, 8000)});
+    state.WholeFileLimit = 1000;  // big.wav needs 16000 bytes, ok.wav goes the direct way
+    for (std::uint8_t mode : {kModeSP, kModeHQ}) {
+        ui.boxes.clear();
+        ui.busy.clear();
+        state.ConvertedCount = 0;
+        runWavToSc4(mode, {"big.wav", "ok.wav"});
+        ASSERT_EQ(ui.boxes.size(), 1u);
+        EXPECT_EQ(ui.boxes[0].text, "Out of memory");
+        EXPECT_EQ(ui.boxes[0].icon, MessageIcon::Error);
+        EXPECT_EQ(ui.busy, (std::vector<bool>{true, false}));  // cursor back before the box
+        EXPECT_FALSE(fs::exists(list("big.sc4")));
+        EXPECT_TRUE(fs::exists(list("ok.sc4")));
+        EXPECT_EQ(state.ConvertedCount, 1);
+        EXPECT_TRUE(tempDirEmpty());
+        fs::remove(list("ok.sc4"));
+    }
+}
+
+TEST_F(WavToSc4, MissingListFolderSkipsEverythingSilently) {
+    main.folder = (dir / "gone").string() + "/";
+    runWavToSc4(kModeHQ, {"a.wav"});
+    state.SelectedNames = {"a.sc4"};
+    JobContext ctx{state, main, ui, codecs, *wave};
+    runSc4ToWavJob(ctx);
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(state.ConvertedCount, 0);
+}
+
+// Damaged WAV files through the whole job with the real WAV library: a
+// message or a conversion, never a crash or a read beyond the buffers
+// (run under the sanitizers in CI).
+TEST_F(WavToSc4, DamagedFilesNeverBreakTheJob) {
+    std::mt19937 rng(99);
+    const Bytes base = wavImage(8, 2, 22050, tone(3000, 2, 8, 22050));
+    for (int round = 0; round < 300; ++round) {
+        Bytes b = base;
+        for (int e = 0; e < 3; ++e) b[rng() % 44] = static_cast<std::uint8_t>(rng());
+        if (rng() % 3 == 0) b.resize(rng() % b.size());
+        writeFile(list("f.wav"), b);
+        runWavToSc4(round % 2 ? kModeHQ : kModeSHQ, {"f.wav"});
+    }
+    EXPECT_TRUE(tempDirEmpty());
+    EXPECT_GT(state.ConvertedCount, 0);
 }
 
 }  // namespace

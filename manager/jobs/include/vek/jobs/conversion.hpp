@@ -33,6 +33,9 @@ struct ConversionState {
     // temporary folder unless set): the program folder may be read-only and
     // two running copies must never share one file.
     std::filesystem::path TempDir;
+    // Largest whole-file buffer the conversion way may allocate; a larger one
+    // takes the out-of-memory path as a failed allocation would.
+    std::size_t WholeFileLimit = static_cast<std::size_t>(-1);
 
     // Points the codec block at the buffers and the count.
     void pointCodecBlock();
