@@ -214,6 +214,11 @@ void TMainForm::buildToolbar() {
     cmbMask->setObjectName(QStringLiteral("cmbMask"));
     cmbMask->setEditable(true);
     cmbMask->setInsertPolicy(QComboBox::NoInsert);
+    // A typed mask stays as typed: no completion that would swap it for an item.
+    cmbMask->setCompleter(nullptr);
+    // Nor does leaving the box pick the item that matches the text: only a
+    // pick from the list counts as a pick.
+    QObject::disconnect(cmbMask->lineEdit(), &QLineEdit::editingFinished, cmbMask, nullptr);
     cmbMask->addItems({QStringLiteral("*"), QStringLiteral("*.sc4"), QStringLiteral("*.wav"), QStringLiteral("*.sc4;*.wav")});
     cmbMask->setCurrentIndex(-1);
     cmbMask->setEditText(QStringLiteral("*"));
@@ -547,7 +552,9 @@ void TMainForm::runConversion(bool toWav, QObject* sender) {
         }
         ShellListView->makeVisible(ShellListView->itemCount() - 1);
         ShellListView->focusList();
-        if (ShellListView->listHasFocus()) GetStatistics();
+        // The list holds the window's focus (the window itself may come back
+        // to the front a moment later, after the dialog).
+        if (ShellListView->listHasFocus() || focusWidget() == ShellListView->currentView()) GetStatistics();
     }
     ForceFGWindow();
 }
@@ -709,6 +716,12 @@ bool TMainForm::eventFilter(QObject* o, QEvent* e) {
             cmbMaskExit();
         else if (e->type() == QEvent::KeyRelease && o == cmbMask->lineEdit())
             cmbMaskKeyUp(static_cast<QKeyEvent*>(e)->key());
+        else if (e->type() == QEvent::KeyPress && o == cmbMask->lineEdit()) {
+            // Enter is handled on release (cmbMaskKeyUp); the box itself must
+            // not pick the item that matches the typed text.
+            const int k = static_cast<QKeyEvent*>(e)->key();
+            if (k == Qt::Key_Return || k == Qt::Key_Enter) return true;
+        }
     }
     return QMainWindow::eventFilter(o, e);
 }

@@ -247,7 +247,9 @@ ShellListView::ShellListView(QWidget* parent) : QWidget(parent) {
         v->setModel(model_);
         v->setSelectionModel(sel_);
         v->setSelectionMode(QAbstractItemView::ExtendedSelection);
-        v->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+        // Renaming starts with F2 or the menu: a click on a selected item only
+        // narrows the selection to it.
+        v->setEditTriggers(QAbstractItemView::EditKeyPressed);
         v->setDragEnabled(true);
         v->setAcceptDrops(true);
         v->setDropIndicatorShown(true);
