@@ -61,6 +61,13 @@ bool activatePreviousInstance() {
 void registerMainWindow(QWidget* w) {
     auto& reg = vek::winreg::WindowRegistry::instance();
     reg.registerWindow(w, QStringLiteral("TApplication"), [] { return applicationTitle(); });
+    // WM_CLOSE from another program closes the window the normal way (the
+    // settings are written on the way out).
+    reg.setMessageHandler([](QWidget* target, quint32 msg, const QByteArray&) -> qint64 {
+        if (msg != 0x0010) return 0;
+        QMetaObject::invokeMethod(target, &QWidget::close, Qt::QueuedConnection);
+        return 1;
+    });
 }
 
 }  // namespace vekshell

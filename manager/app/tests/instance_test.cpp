@@ -1,1 +1,107 @@
-int main(){}
+// Single instance with two real processes: the second copy of VekShell
+// finds the first through the window registry, restores it and ends without
+// a window of its own.
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "vek/platform/winreg.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+using namespace vek::winreg;
+
+namespace {
+
+QTemporaryDir& sandbox() {
+    static QTemporaryDir d;
+    return d;
+}
+
+QProcessEnvironment env() {
+    auto e = QProcessEnvironment::systemEnvironment();
+    const QString s = sandbox().path();
+    e.insert("QT_QPA_PLATFORM", "offscreen");
+    e.insert("HOME", s);
+    e.insert("XDG_CONFIG_HOME", s + "/config");
+    e.insert("XDG_DATA_HOME", s + "/data");
+    e.insert("XDG_RUNTIME_DIR", s + "/run");
+    return e;
+}
+
+std::optional<WindowRef> waitForManager(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        if (auto w = findWindow("TApplication", "voice lumo manager")) return w;
+        QThread::msleep(50);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+TEST(SingleInstance, SecondCopyRestoresTheFirstAndEnds) {
+    QProcess first;
+    first.setProcessEnvironment(env());
+    first.start(VEKSHELL_EXE, {});
+    ASSERT_TRUE(first.waitForStarted(5000));
+    auto w = waitForManager(20000);
+    ASSERT_TRUE(w.has_value()) << "the first copy never registered its window";
+    EXPECT_EQ(w->title, "voice lumo manager");
+    // Minimise it from outside, as the user would.
+    ASSERT_TRUE(showWindow(*w, ShowCommand::Minimize));
+    ASSERT_EQ(isIconic(*w), std::optional<bool>(true));
+
+    QProcess second;
+    second.setProcessEnvironment(env());
+    second.start(VEKSHELL_EXE, {});
+    ASSERT_TRUE(second.waitForStarted(5000));
+    ASSERT_TRUE(second.waitForFinished(20000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    // The first copy is restored; the second never registered a window.
+    EXPECT_EQ(isIconic(*w), std::optional<bool>(false));
+    const auto all = allWindows();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0].socket, w->socket);
+    EXPECT_FALSE(QFile::exists(WindowRegistry::directory() + QString("/%1.sock").arg(second.processId())));
+
+    // A third start while the first is not minimised brings it to the front and ends too.
+    QProcess third;
+    third.setProcessEnvironment(env());
+    third.start(VEKSHELL_EXE, {});
+    ASSERT_TRUE(third.waitForFinished(20000));
+    EXPECT_EQ(third.exitCode(), 0);
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    // Closed from outside (WM_CLOSE), it ends normally and writes its
+    // settings: with no VekShell.ini beside the program, in the user's folder.
+    EXPECT_EQ(sendMessage(*w, 0x0010, {}), std::optional<qint64>(1));
+    const bool ended = first.waitForFinished(10000);
+    if (!ended) first.kill();
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(first.exitCode(), 0);
+    const QString ini = sandbox().path() + "/config/voice-lumo/VekShell.ini";
+    QFile f(ini);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << ini.toStdString();
+    const QByteArray text = f.readAll();
+    EXPECT_TRUE(text.startsWith("[Main]\r\nFlags=0\r\n"));
+    EXPECT_TRUE(text.contains("ShellListView_Path=" + QFile::encodeName(sandbox().path()) + "/\r\n"));
+    EXPECT_FALSE(findWindow("TApplication", "voice lumo manager").has_value());
+}
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (!sandbox().isValid()) return 1;
+    QDir().mkpath(sandbox().path() + "/run");
+    QFile::setPermissions(sandbox().path() + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    WindowRegistry::setDirectory(sandbox().path() + "/run/voice-lumo-windows");
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
