@@ -71,7 +71,15 @@ int32_t InitializeAudioDecoder(void) {
 }
 
 int32_t AudioDecoding(AudioCodecBlock* block) {
-    return guarded([&]() -> int32_t { return block ? g_decoder.decodeSector(*block) : 0; });
+    return guarded([&]() -> int32_t {
+        if (!block) return 0;
+        // One call decodes one sector: the callers size their output for
+        // 8000 bytes, so a longer input is decoded as its first 512 bytes
+        // only (the decoder alone would take up to 100 frames).
+        AudioCodecBlock one = *block;
+        if (one.inputLength > vek::sp::kSectorBytes) one.inputLength = vek::sp::kSectorBytes;
+        return g_decoder.decodeSector(one);
+    });
 }
 
 }  // extern "C"

@@ -194,6 +194,16 @@ TEST(Vekcdc4, DecodingContract) {
     EXPECT_EQ(AudioDecoding(&again), 1);
     EXPECT_TRUE(std::equal(out.begin(), out.end(), expected.begin()));
 
+    // A longer input still yields one sector's 8000 bytes, never more.
+    std::vector<uint8_t> twoSectors(sc4.begin(), sc4.end());
+    std::vector<int16_t> wide(8000, 0x5A5A);
+    ASSERT_EQ(InitializeAudioDecoder(), 1);
+    AudioCodecBlock longBlock{twoSectors.data(), 1010, 0, wide.data(), &count};
+    EXPECT_EQ(AudioDecoding(&longBlock), 1);
+    EXPECT_EQ(count, 8000);
+    EXPECT_TRUE(std::equal(wide.begin(), wide.begin() + 4000, expected.begin()));
+    EXPECT_EQ(wide[4000], 0x5A5A);
+
     std::vector<uint8_t> bad(sc4.begin(), sc4.begin() + 512);
     bad[9] = 0x02;
     AudioCodecBlock badBlock{bad.data(), 512, 0, out.data(), &count};
