@@ -24,7 +24,7 @@ const Register toSc4Command{{
     "rate. 16-bit mono files at the codec's rate are streamed as they are; others\n"
     "are mixed to mono and resampled by linear interpolation.\n\n"
     "  --yes, -y   replace existing SC4 files without asking\n"
-    "  --no, -n    keep existing SC4 files (skip those sources)\n\n"
+    "  --no, -n    keep existing SC4 files (skip those sources; not a failure)\n\n"
     "Without either, the question is asked on the terminal; when stdin is not a\n"
     "terminal an existing file is kept and the run fails. Ctrl+C cancels: the file in\n"
     "progress is finished shorter but valid, and the remaining ones are left.\n"
