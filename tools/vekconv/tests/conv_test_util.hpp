@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,28 @@ struct RunResult {
 inline RunResult run(const std::string& args, const fs::path& scratch) {
     const fs::path out = scratch / "stdout.txt", err = scratch / "stderr.txt";
     const std::string cmd = "'" + vekconvPath() + "' " + args + " </dev/null >'" + out.string() + "' 2>'" + err.string() + "'";
+    const int rc = std::system(cmd.c_str());
+    RunResult r;
+    r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    r.out = slurp(out);
+    r.err = slurp(err);
+    return r;
+}
+
+// Prefix that runs vekconv as an unprivileged user when the tests run as root
+// (root writes into read-only folders); empty when not needed, nullopt when
+// it cannot be done here.
+inline std::optional<std::string> unprivilegedPrefix() {
+    if (::geteuid() != 0) return std::string();
+    if (std::system("command -v runuser >/dev/null 2>&1") != 0) return std::nullopt;
+    if (std::system(("runuser -u nobody -- test -x '" + vekconvPath() + "'").c_str()) != 0) return std::nullopt;
+    return std::string("runuser -u nobody -- ");
+}
+
+inline RunResult runPrefixed(const std::string& prefix, const std::string& args, const fs::path& scratch) {
+    const fs::path out = scratch / "stdout.txt", err = scratch / "stderr.txt";
+    const std::string cmd =
+        prefix + "'" + vekconvPath() + "' " + args + " </dev/null >'" + out.string() + "' 2>'" + err.string() + "'";
     const int rc = std::system(cmd.c_str());
     RunResult r;
     r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;

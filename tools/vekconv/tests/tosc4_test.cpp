@@ -51,6 +51,24 @@ TEST(VekconvToSc4, UsageAndUnsupportedInput) {
     EXPECT_FALSE(fs::exists(s.path / "junk.sc4"));
 }
 
+TEST(VekconvToSc4, ReadOnlyFolderGivesAWriteErrorAndNoFile) {
+    ScratchDir s;
+    const auto prefix = unprivilegedPrefix();
+    if (!prefix) GTEST_SKIP() << "cannot run as an unprivileged user here";
+    fs::create_directories(s.path / "ro");
+    writeFile(s.path / "ro" / "w.wav", wavImage(16, 1, 8000, toneData(9000, 1, 8000)));
+    fs::permissions(s.path / "ro", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                       fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    for (const char* mode : {"hq", "shq"}) {
+        const RunResult r =
+            runPrefixed(*prefix, std::string("to-sc4 --mode ") + mode + " '" + (s.path / "ro" / "w.wav").string() + "'", s.path);
+        EXPECT_EQ(r.status, 1) << mode;
+        EXPECT_NE(r.err.find("Write error! (w.sc4)"), std::string::npos) << r.err;
+    }
+    fs::permissions(s.path / "ro", fs::perms::owner_all);
+    EXPECT_FALSE(fs::exists(s.path / "ro" / "w.sc4"));
+}
+
 // Linear interpolation to the codec rate: the reference the decoded speech
 // is compared with, so the figure measures the codec round trip.
 std::vector<double> resampleLinear(const std::vector<std::int16_t>& x, double ratio) {

@@ -77,6 +77,26 @@ TEST(VekconvToWav, BadFilesAndUsageGiveMessagesAndStatus) {
     EXPECT_NE(r.out.find("Usage: vekconv to-wav"), std::string::npos);
 }
 
+TEST(VekconvToWav, ReadOnlyFolderGivesAWriteErrorPerFile) {
+    ScratchDir s;
+    const auto prefix = unprivilegedPrefix();
+    if (!prefix) GTEST_SKIP() << "cannot run as an unprivileged user here";
+    fs::create_directories(s.path / "ro");
+    makeHq(s.path / "ro" / "x.wav", 4000, s.path);
+    makeHq(s.path / "ro" / "y.wav", 4000, s.path);
+    fs::permissions(s.path / "ro", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                       fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    const RunResult r = runPrefixed(*prefix,
+                                    "to-wav '" + (s.path / "ro" / "x.sc4").string() + "' '" +
+                                        (s.path / "ro" / "y.sc4").string() + "'",
+                                    s.path);
+    fs::permissions(s.path / "ro", fs::perms::owner_all);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Write error! (x.wav)"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Write error! (y.wav)"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(s.path / "ro" / "x.wav"));
+}
+
 TEST(VekconvToWav, InterruptFinishesTheFileShorterAndValid) {
     ScratchDir s;
     // 40 minutes of HQ audio, so the conversion outlasts the signal.
