@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
+#include <QStandardPaths>
 #include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -497,6 +498,53 @@ TEST_F(MainFormTest, FindKeysAndComboKeys) {
     QTest::keyRelease(form->ShellCombo, Qt::Key_Up);
     EXPECT_EQ(form->ShellListView->path(), folder);
     EXPECT_EQ(form->ShellTree->selectedPath(), folder);
+}
+
+TEST_F(MainFormTest, FindResultsOpenTheirFolderAndPropertiesShowTheSelection) {
+    QDir().mkpath(folder + "deep/er");
+    writeSp(folder + "deep/er/FOUND.SC4", 2);
+    writeBytes(folder + "p.wav", QByteArray(100, 'p'));
+    open();
+    form->mnuFindClick();  // our own find dialog on the list's folder
+    auto* find = form->findChild<vek::shell::FindDialog*>();
+    ASSERT_NE(find, nullptr);
+    find->setPattern("found.sc4");
+    ASSERT_EQ(find->search(), 1);
+    find->activateResult(0);
+    EXPECT_EQ(form->ShellListView->path(), folder + "deep/er/");
+    EXPECT_EQ(form->ShellTree->selectedPath(), folder + "deep/er/");
+    EXPECT_EQ(form->ShellListView->selectedNames(), QStringList{"FOUND.SC4"});
+    find->close();
+    form->goTo(folder);
+    focusList();
+    selectOnly({"p.wav"});
+    form->PropertiesButtonClick();
+    auto sheets = form->findChildren<vek::shell::PropertiesDialog*>();
+    ASSERT_EQ(sheets.size(), 1);
+    EXPECT_EQ(sheets[0]->field("Name"), "p.wav");
+    EXPECT_TRUE(sheets[0]->field("Size").contains("100 bytes"));
+    sheets[0]->close();
+}
+
+TEST_F(MainFormTest, ConversionOnTheDesktopSelectsEverythingNew) {
+    const QString desk = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    QDir().mkpath(desk);
+    writeWav(desk + "/d.wav", 100);
+    open(false);
+    form->goTo(desk);
+    focusList();
+    ASSERT_TRUE(form->ShellListView->isDesktop());
+    form->setConversionDialog([&](TMainForm& f, bool) {
+        writeSp(desk + "/d.sc4", 1);
+        f.showWrittenFile(desk + "/d.sc4");  // on the desktop the list is not re-read here
+        ++f.ConvertedCount;
+    });
+    selectOnly({"d.wav"});
+    form->mnuG729Click(form->btnG729);
+    EXPECT_EQ(form->ShellListView->allNames(), (QStringList{"d.wav", "d.sc4"}));
+    EXPECT_EQ(form->ShellListView->selectedNames(), QStringList{"d.sc4"});
+    QFile::remove(desk + "/d.sc4");
+    QFile::remove(desk + "/d.wav");
 }
 
 // ------------------------------------------------------------- settings

@@ -16,6 +16,7 @@
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QStandardItemModel>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -283,6 +284,34 @@ TEST_F(Widgets, TreeResyncFollowsFoldersAndVolumes) {
     tree.resync();
     EXPECT_EQ(int(tree.topNodes().size()), before);
     EXPECT_FALSE(tree.selectedPath().isEmpty());
+}
+
+TEST_F(Widgets, TreeRefreshKeepsThePath) {
+    QDir().mkpath(root + "k/l");
+    ShellTree tree;
+    tree.setVolumeProvider([] { return QList<Volume>{}; });
+    ASSERT_TRUE(tree.setPath(root + "k/l"));
+    QDir().mkpath(root + "k/m");
+    tree.refreshTree();
+    EXPECT_EQ(tree.selectedPath(), root + "k/l/");
+    EXPECT_TRUE(tree.setPath(root + "k/m"));
+}
+
+TEST_F(Widgets, DesktopListIsNotRereadForAWrittenFile) {
+    const QString desk = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    QDir().mkpath(desk);
+    touch(desk + "/a.wav");
+    ShellListView list;
+    list.setPath(desk);
+    ASSERT_TRUE(list.isDesktop());
+    touch(desk + "/a.sc4");
+    list.showWrittenFile("A.WAV");  // drops the entry of that name (any case), nothing more
+    EXPECT_TRUE(list.allNames().isEmpty());
+    EXPECT_EQ(list.selectedCount(), 0);
+    list.reread();
+    EXPECT_EQ(list.allNames(), (QStringList{"a.sc4", "a.wav"}));
+    QFile::remove(desk + "/a.sc4");
+    QFile::remove(desk + "/a.wav");
 }
 
 TEST_F(Widgets, ComboListsTheWayDownAndMoves) {
