@@ -115,46 +115,66 @@ void postfilterReset(PostfilterState& state) {
 
 void postfilter(PostfilterState& state, const float* syn, const float a[2][kOrder + 1], const int pitch[2],
                 float out[kFrameSamples]) {
+    float num[2][kOrder + 1];
+    float den[2][kOrder + 1];
+    for (int sub = 0; sub < 2; ++sub) {
+        weightLpc(a[sub], kGammaNumerator, num[sub]);
+        weightLpc(a[sub], kGammaDenominator, den[sub]);
+    }
+
+    // Tilt of each subframe: the first two autocorrelation terms of the
+    // truncated impulse response h of A(z/0.55)/A(z/0.7). The two responses
+    // are independent recursions, computed side by side (each sum in tap
+    // order) so that neither waits for the other.
+    float h[2][kPostfilterResponse];
+    std::memcpy(h[0], num[0], sizeof num[0]);
+    std::memcpy(h[1], num[1], sizeof num[1]);
+    for (int i = 1; i <= kOrder; ++i) {
+        float s0 = h[0][i];
+        float s1 = h[1][i];
+        for (int j = 1; j <= i; ++j) {
+            s0 -= den[0][j] * h[0][i - j];
+            s1 -= den[1][j] * h[1][i - j];
+        }
+        h[0][i] = s0;
+        h[1][i] = s1;
+    }
+    for (int i = kOrder + 1; i < kPostfilterResponse; ++i) {
+        float s0 = 0.0f;
+        float s1 = 0.0f;
+        for (int j = 1; j <= kOrder; ++j) {
+            s0 -= den[0][j] * h[0][i - j];
+            s1 -= den[1][j] * h[1][i - j];
+        }
+        h[0][i] = s0;
+        h[1][i] = s1;
+    }
+    float tilt[2];
+    for (int sub = 0; sub < 2; ++sub) {
+        const float* g = h[sub];
+        float r0 = g[0] * g[0];
+        float r1 = g[0] * g[1];
+        for (int i = 1; i < kPostfilterResponse - 1; ++i) {
+            r0 += g[i] * g[i];
+            r1 += g[i] * g[i + 1];
+        }
+        r0 += g[kPostfilterResponse - 1] * g[kPostfilterResponse - 1];
+        tilt[sub] = r1 <= 0.0f ? 0.0f : r1 * kTiltFactor / r0;
+    }
+
     float* res = state.residual + kPitchMax;  // current subframe; kPitchMax past samples before it
     for (int sub = 0; sub < 2; ++sub) {
         const int offset = sub * kSubframeSamples;
         // Delays within 3 of the decoded one, none beyond the longest.
         int t0min = pitch[sub] - 3;
         if (t0min + 6 > kPitchMax) t0min = kPitchMax - 6;
-        float num[kOrder + 1];
-        float den[kOrder + 1];
-        weightLpc(a[sub], kGammaNumerator, num);
-        weightLpc(a[sub], kGammaDenominator, den);
 
-        residualFilter(num, syn + offset, res, kSubframeSamples);
+        residualFilter(num[sub], syn + offset, res, kSubframeSamples);
         float filtered[kSubframeSamples];
         pitchPostfilter(res, t0min, filtered);
+        preemphasis(filtered, tilt[sub], state.preemphasisMemory);
 
-        // Tilt: first two autocorrelation terms of the truncated impulse
-        // response of A(z/0.55)/A(z/0.7).
-        float h[kPostfilterResponse];
-        std::memcpy(h, num, sizeof num);
-        for (int i = 1; i <= kOrder; ++i) {
-            float s = h[i];
-            for (int j = 1; j <= i; ++j) s -= den[j] * h[i - j];
-            h[i] = s;
-        }
-        for (int i = kOrder + 1; i < kPostfilterResponse; ++i) {
-            float s = 0.0f;
-            for (int j = 1; j <= kOrder; ++j) s -= den[j] * h[i - j];
-            h[i] = s;
-        }
-        float r0 = h[0] * h[0];
-        float r1 = h[0] * h[1];
-        for (int i = 1; i < kPostfilterResponse - 1; ++i) {
-            r0 += h[i] * h[i];
-            r1 += h[i] * h[i + 1];
-        }
-        r0 += h[kPostfilterResponse - 1] * h[kPostfilterResponse - 1];
-        const float tilt = r1 <= 0.0f ? 0.0f : r1 * kTiltFactor / r0;
-        preemphasis(filtered, tilt, state.preemphasisMemory);
-
-        synthesisFilter(den, filtered, out + offset, kSubframeSamples, state.synthesisMemory);
+        synthesisFilter(den[sub], filtered, out + offset, kSubframeSamples, state.synthesisMemory);
         gainControl(syn + offset, out + offset, state.pastGain);
 
         std::memmove(state.residual, state.residual + kSubframeSamples, kPitchMax * sizeof(float));
