@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QWidget>
@@ -26,11 +27,22 @@ QString programDir() {
 
 QString settingsFilePath() {
     const QString beside = programDir() + QStringLiteral("VekShell.ini");
-    if (QFileInfo(beside).isFile()) return beside;
     const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                         QStringLiteral("/voice-lumo");
+    const QString user = dir + QStringLiteral("/VekShell.ini");
+    const QFileInfo fi(beside);
+    if (fi.isFile()) {
+        // A portable install keeps its settings beside the program, as long as
+        // they can be written back there.
+        if (fi.isWritable() && QFileInfo(programDir()).isWritable()) return beside;
+        // A read-only program folder: its settings are the starting point of
+        // the user's own copy.
+        QDir().mkpath(dir);
+        if (!QFileInfo::exists(user)) QFile::copy(beside, user);
+        return user;
+    }
     QDir().mkpath(dir);
-    return dir + QStringLiteral("/VekShell.ini");
+    return user;
 }
 
 bool forceForeground(QWidget* w) {

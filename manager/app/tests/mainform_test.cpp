@@ -618,6 +618,17 @@ TEST_F(MainFormTest, NetworkOrForeignPathsStartAtHome) {
     }
 }
 
+TEST(SettingsPlace, BesideTheProgramOnlyWhenAlreadyThere) {
+    const QString beside = QCoreApplication::applicationDirPath() + "/VekShell.ini";
+    ASSERT_FALSE(QFile::exists(beside)) << "leftover settings beside the test program";
+    const QString user = qEnvironmentVariable("XDG_CONFIG_HOME") + "/voice-lumo/VekShell.ini";
+    EXPECT_EQ(settingsFilePath(), user);
+    EXPECT_TRUE(QFileInfo(user).dir().exists());
+    writeBytes(beside, "[Main]\r\n");
+    EXPECT_EQ(settingsFilePath(), beside);  // a portable install
+    QFile::remove(beside);
+}
+
 TEST_F(MainFormTest, SettingsAreWrittenOnDestructionWhenNotClosed) {
     open();
     form.reset();
