@@ -227,13 +227,10 @@ void ShellTree::refreshTree() {
 }
 
 void ShellTree::resyncNode(QStandardItem* item) {
-    if (!item->data(kLoadedRole).toBool()) {
-        // Not loaded yet: only the expander needs to be right.
-        const bool subs = hasSubfolders(pathOf(item));
-        if (subs && item->rowCount() == 0) item->appendRow(new QStandardItem);
-        if (!subs && item->rowCount() > 0) item->removeRows(0, item->rowCount());
-        return;
-    }
+    // Not loaded yet: its folders are read when it is opened. (Checking every
+    // closed node's expander each tick would read hundreds of folders every
+    // three seconds.)
+    if (!item->data(kLoadedRole).toBool()) return;
     const QString p = pathOf(item);
     const QStringList now = subfolders(p);
     for (int r = item->rowCount() - 1; r >= 0; --r)
@@ -255,8 +252,6 @@ void ShellTree::resyncNode(QStandardItem* item) {
             c->removeRows(0, c->rowCount());
             c->setData(false, kLoadedRole);
             if (hasSubfolders(pathOf(c))) c->appendRow(new QStandardItem);
-        } else {
-            resyncNode(c);
         }
     }
 }
