@@ -38,8 +38,8 @@ void put32(std::vector<std::uint8_t>& v, std::uint32_t x) {
     for (int i = 0; i < 4; ++i) v.push_back(static_cast<std::uint8_t>(x >> (8 * i)));
 }
 
-// BITMAPINFOHEADER + bottom-up pixel rows, 24 bits (rows padded to 4 bytes)
-// or 32 bits (for the icon; then height is doubled and an AND mask follows).
+// The icon's image: BITMAPINFOHEADER (height doubled), bottom-up 32-bit
+// pixels, then an all-opaque AND mask.
 std::vector<std::uint8_t> dib(const Image& im, bool icon) {
     std::vector<std::uint8_t> v;
     put32(v, 40);
@@ -78,13 +78,58 @@ bool writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) 
     return std::fclose(f) == 0 && ok;
 }
 
+// 8-bit bitmap with a colour table: LR_LOADMAP3DCOLORS replaces the greys
+// 128, 192 and 223 in the colour table (only there) with the shadow, face
+// and light colours of the user's scheme, so the picture blends in.
 bool writeBmp(const std::string& path, const Image& im) {
-    const auto body = dib(im, false);
+    std::vector<Rgb> palette;
+    std::vector<std::uint8_t> index(im.px.size());
+    for (std::size_t i = 0; i < im.px.size(); ++i) {
+        const Rgb c = im.px[i];
+        std::size_t k = 0;
+        while (k < palette.size() && !(palette[k].r == c.r && palette[k].g == c.g && palette[k].b == c.b)) ++k;
+        if (k == palette.size()) palette.push_back(c);
+        if (k > 255) return false;
+        index[i] = static_cast<std::uint8_t>(k);
+    }
+    // Two colours give a 1-bit bitmap: the form the system's embossed
+    // drawing of disabled buttons handles best.
+    const int bits = palette.size() <= 2 ? 1 : 8;
+    const std::uint32_t rowBytes = static_cast<std::uint32_t>((im.w * bits + 31) / 32 * 4);
+    const std::uint32_t offset = 14 + 40 + 4 * static_cast<std::uint32_t>(palette.size());
     std::vector<std::uint8_t> v{'B', 'M'};
-    put32(v, static_cast<std::uint32_t>(14 + body.size()));
+    put32(v, offset + rowBytes * static_cast<std::uint32_t>(im.h));
     put32(v, 0);
-    put32(v, 14 + 40);
-    v.insert(v.end(), body.begin(), body.end());
+    put32(v, offset);
+    put32(v, 40);
+    put32(v, static_cast<std::uint32_t>(im.w));
+    put32(v, static_cast<std::uint32_t>(im.h));
+    put16(v, 1);
+    put16(v, static_cast<unsigned>(bits));
+    put32(v, 0);
+    put32(v, rowBytes * static_cast<std::uint32_t>(im.h));
+    put32(v, 2835);
+    put32(v, 2835);
+    put32(v, static_cast<std::uint32_t>(palette.size()));
+    put32(v, 0);
+    for (const Rgb& c : palette) {
+        v.push_back(c.b);
+        v.push_back(c.g);
+        v.push_back(c.r);
+        v.push_back(0);
+    }
+    for (int y = im.h - 1; y >= 0; --y) {
+        std::vector<std::uint8_t> row(rowBytes, 0);
+        for (int x = 0; x < im.w; ++x) {
+            const std::uint8_t k = index[static_cast<std::size_t>(y * im.w + x)];
+            if (bits == 8) {
+                row[static_cast<std::size_t>(x)] = k;
+            } else if (k) {
+                row[static_cast<std::size_t>(x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+            }
+        }
+        v.insert(v.end(), row.begin(), row.end());
+    }
     return writeFile(path, v);
 }
 
@@ -130,11 +175,12 @@ void square(Image& im, int x0, int y0, int side, Rgb fill, Rgb rim) {
 }
 
 int art(const std::string& dir) {
-    Image play(22, 20, kFace), playing(22, 20, kFace), stop(22, 20, kFace), icon(32, 32, Rgb{24, 64, 120});
+    // Bitmap 121 is only ever shown on the disabled Play button, which the
+    // system draws embossed: everything but pure white turns into the
+    // embossed shape, so its background is white and the triangle solid.
+    Image play(22, 20, kFace), playing(22, 20, Rgb{255, 255, 255}), stop(22, 20, kFace), icon(32, 32, Rgb{24, 64, 120});
     triangle(play, 11.5, 10.0, 14.0, Rgb{16, 160, 48}, Rgb{0, 80, 16});
-    // While playing the Play button is disabled: the same triangle, brighter
-    // green, so it reads as "running" rather than greyed out.
-    triangle(playing, 11.5, 10.0, 14.0, Rgb{96, 232, 96}, Rgb{0, 128, 32});
+    triangle(playing, 11.5, 10.0, 14.0, Rgb{0, 96, 24}, Rgb{0, 96, 24});
     square(stop, 5, 4, 12, Rgb{40, 40, 40}, Rgb{0, 0, 0});
     // Icon: a white play symbol over a blue disc on a transparent-looking ring.
     for (int y = 0; y < 32; ++y) {
