@@ -218,8 +218,7 @@ Qt::DropActions ShellListModel::supportedDragActions() const { return Qt::CopyAc
 bool ShellListModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int, int,
                                      const QModelIndex& parent) const {
     if (!data || !data->hasUrls() || folder_.isEmpty()) return false;
-    if (parent.isValid() && !info(parent.row()).isDir()) return true;  // onto a file: into the folder
-    return !vek::shell::readFileMimeData(data).paths.isEmpty();
+    return !vek::shell::readFileMimeData(data).paths.isEmpty();  // onto a file: into the folder
 }
 
 bool ShellListModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
@@ -227,7 +226,12 @@ bool ShellListModel::dropMimeData(const QMimeData* data, Qt::DropAction action, 
     if (!canDropMimeData(data, action, row, column, parent)) return false;
     QString target = folder_;
     if (parent.isValid() && info(parent.row()).isDir()) target = pathOf(parent.row());
-    const QStringList sources = vek::shell::readFileMimeData(data).paths;
+    // Entries dropped back into the folder they come from stay where they are.
+    QStringList sources;
+    for (const auto& p : vek::shell::readFileMimeData(data).paths)
+        if (vek::shell::withTrailingSeparator(QFileInfo(p).absolutePath()) != vek::shell::withTrailingSeparator(target))
+            sources << p;
+    if (sources.isEmpty()) return false;
     QString err;
     // Dropped files are copied, never moved, whatever the source offered.
     const QStringList written = vek::shell::pasteFiles(sources, target, false, nullptr, &err);

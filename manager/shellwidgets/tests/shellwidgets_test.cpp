@@ -211,6 +211,12 @@ TEST_F(Widgets, DragOutAndDropIn) {
     EXPECT_TRUE(QFile::exists(root + "list/in.wav"));
     EXPECT_TRUE(QFile::exists(root + "outside/in.wav"));  // copied, not moved
     EXPECT_TRUE(list.allNames().contains("in.wav"));
+    // Dropped back onto its own folder, an entry stays as it is (no copy made).
+    std::unique_ptr<QMimeData> own(m->mimeData({m->index(0, 0)}));
+    const int count = list.itemCount();
+    EXPECT_FALSE(m->dropMimeData(own.get(), Qt::CopyAction, -1, -1, {}));
+    EXPECT_EQ(list.itemCount(), count);
+    EXPECT_EQ(QDir(root + "list").entryList(QDir::Files).size(), 2);
     QMimeData text;
     text.setText("not files");
     EXPECT_FALSE(m->canDropMimeData(&text, Qt::CopyAction, -1, -1, {}));
