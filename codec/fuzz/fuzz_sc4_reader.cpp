@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vek::MemorySource back(sc4.bytes().data(), sc4.bytes().size());
     vek::MemorySink round;
     if (!f.empty() && !vek::sc4ToAdpcm(back, round)) std::abort();
-    if (round.bytes().size() < f.size() || std::memcmp(round.bytes().data(), f.data(), f.size()) != 0) std::abort();
+    if (round.bytes().size() < f.size()) std::abort();
+    if (!f.empty() && std::memcmp(round.bytes().data(), f.data(), f.size()) != 0) std::abort();
     // And the decoder takes any frames.
     vek::AdpcmCodec codec;
     std::uint8_t pcm[vek::kAdpcmFramePcmBytes * 8];
