@@ -35,7 +35,7 @@ struct TempIni {
 };
 }  // namespace
 
-TEST(FormStorage, RectsAndSizedKeys) {
+TEST(ShellFormStorage, RectsAndSizedKeys) {
     EXPECT_EQ(formatRect({-1, -1, 1280, -32000}), "-1,-1,1280,-32000");
     auto r = parseRect(" 10, 20 ,630,490");
     ASSERT_TRUE(r.has_value());
@@ -47,7 +47,7 @@ TEST(FormStorage, RectsAndSizedKeys) {
     EXPECT_EQ(sizedKey("MinMaxPos", 1024, 768), "MinMaxPos(1024x768)");
 }
 
-TEST(FormStorage, WritesExactlyTheKeysInOrder) {
+TEST(ShellFormStorage, WritesExactlyTheKeysInOrder) {
     TempIni t;
     FormSettings s;
     s.flags = 0;
@@ -80,7 +80,7 @@ TEST(FormStorage, WritesExactlyTheKeysInOrder) {
     EXPECT_EQ(back800.treeWidth, std::optional<int>(170));
 }
 
-TEST(FormStorage, ReadsAFileWrittenOnWindows) {
+TEST(ShellFormStorage, ReadsAFileWrittenOnWindows) {
     TempIni t;
     spit(t.ini, "[Main]\r\nFlags=0\r\nShowCmd=3\r\nPixelsPerInch=120\r\n"
                 "NormPos=1,2,3,4\r\nnormpos(1280x1024)=10,20,650,490\r\n"
@@ -103,7 +103,7 @@ TEST(FormStorage, ReadsAFileWrittenOnWindows) {
     EXPECT_FALSE(positionApplies(StoredSettings{}, 96));
 }
 
-TEST(FormStorage, StartPaths) {
+TEST(ShellFormStorage, StartPaths) {
     EXPECT_TRUE(isUsableLocalPath("/home/u/VOICE/"));
     EXPECT_TRUE(isUsableLocalPath("/"));
     EXPECT_FALSE(isUsableLocalPath(""));
@@ -113,14 +113,14 @@ TEST(FormStorage, StartPaths) {
     EXPECT_FALSE(isUsableLocalPath("relative/dir/"));
 }
 
-TEST(FormStorage, MissingOrUnwritableFiles) {
+TEST(ShellFormStorage, MissingOrUnwritableFiles) {
     const auto s = readFormSettings("/nonexistent-vek/VekShell.ini", 1024, 768);
     EXPECT_FALSE(s.flags.has_value());
     EXPECT_FALSE(s.normPos.has_value());
     EXPECT_FALSE(writeFormSettings("/nonexistent-vek/VekShell.ini", FormSettings{}, 1024, 768));
 }
 
-TEST(StatusFormat, SizesWithTheLocaleSeparators) {
+TEST(ShellStatusFormat, SizesWithTheLocaleSeparators) {
     const QLocale en(QLocale::English, QLocale::UnitedStates);
     const QLocale de(QLocale::German, QLocale::Germany);
     EXPECT_EQ(selectedSizeText(0, en), "");
@@ -134,7 +134,7 @@ TEST(StatusFormat, SizesWithTheLocaleSeparators) {
     EXPECT_EQ(selectedSizeText(4000000000u, de), "3.814,70MB");
 }
 
-TEST(StatusFormat, TotalAndFreeSpace) {
+TEST(ShellStatusFormat, TotalAndFreeSpace) {
     const QLocale en(QLocale::English, QLocale::UnitedStates);
     const QLocale de(QLocale::German, QLocale::Germany);
     EXPECT_EQ(totalSizeText(123456, 0, en), "");  // no free space figure: nothing at all

@@ -45,7 +45,7 @@ std::optional<WindowRef> waitForManager(int ms) {
 
 }  // namespace
 
-TEST(SingleInstance, SecondCopyRestoresTheFirstAndEnds) {
+TEST(ShellSingleInstance, SecondCopyRestoresTheFirstAndEnds) {
     QProcess first;
     first.setProcessEnvironment(env());
     first.start(VEKSHELL_EXE, {});

@@ -52,7 +52,7 @@ struct Msg {
     MsgIcon icon;
 };
 
-class MainFormTest : public ::testing::Test {
+class ShellMainForm : public ::testing::Test {
 protected:
     void SetUp() override {
         dir = std::make_unique<QTemporaryDir>(g_home + "/t-XXXXXX");
@@ -111,7 +111,7 @@ protected:
 
 // ------------------------------------------------------------ captions
 
-TEST_F(MainFormTest, CaptionsHintsMenusAndLayout) {
+TEST_F(ShellMainForm, CaptionsHintsMenusAndLayout) {
     open();
     EXPECT_EQ(form->windowTitle(), "voice lumo manager");
     EXPECT_EQ(form->font().family(), "MS Sans Serif");
@@ -156,7 +156,7 @@ TEST_F(MainFormTest, CaptionsHintsMenusAndLayout) {
     EXPECT_EQ(form->ProgramDir, QCoreApplication::applicationDirPath() + '/');
 }
 
-TEST_F(MainFormTest, FormResizeLimits) {
+TEST_F(ShellMainForm, FormResizeLimits) {
     open();
     form->resize(500, 400);  // toolbar narrower than 587: filter box at 30
     QApplication::processEvents();
@@ -181,7 +181,7 @@ TEST_F(MainFormTest, FormResizeLimits) {
 
 // ------------------------------------------------------------ status bar
 
-TEST_F(MainFormTest, ObjectCountsSizesAndFreeSpace) {
+TEST_F(ShellMainForm, ObjectCountsSizesAndFreeSpace) {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     writeBytes(folder + "a.wav", QByteArray(2048, 'a'));
     writeBytes(folder + "b.wav", QByteArray(1024, 'b'));
@@ -207,7 +207,7 @@ TEST_F(MainFormTest, ObjectCountsSizesAndFreeSpace) {
     EXPECT_EQ(form->panelText(2), "");  // shorter than five bytes: unrecognised
 }
 
-TEST_F(MainFormTest, SizesAddUpAsA32BitSum) {
+TEST_F(ShellMainForm, SizesAddUpAsA32BitSum) {
     // Two sparse files of 3 GiB and 2 GiB: the unsigned 32-bit sum wraps to 1 GiB.
     for (auto [name, size] : {std::pair{"big1.wav", 3LL << 30}, std::pair{"big2.wav", 2LL << 30}}) {
         QFile f(folder + name);
@@ -222,7 +222,7 @@ TEST_F(MainFormTest, SizesAddUpAsA32BitSum) {
     EXPECT_EQ(form->panelText(1), "1,024.00MB");
 }
 
-TEST_F(MainFormTest, ModePanelFollowsTheFileSelectedLast) {
+TEST_F(ShellMainForm, ModePanelFollowsTheFileSelectedLast) {
     writeSp(folder + "A.SC4", 130);                  // 66,560 bytes: 65 s
     writeHqSized(folder + "B.SC4", 1536000);         // 369 s
     writeAdpcmSc4(folder + "C.sc4", 300, true);      // SHQ
@@ -261,7 +261,7 @@ TEST_F(MainFormTest, ModePanelFollowsTheFileSelectedLast) {
 
 // ------------------------------------------------------------- commands
 
-TEST_F(MainFormTest, ConversionNeedsAFocusedSelectionOfTheRightKind) {
+TEST_F(ShellMainForm, ConversionNeedsAFocusedSelectionOfTheRightKind) {
     writeSp(folder + "A.SC4", 2);
     writeWav(folder + "w.wav", 100);
     QDir().mkdir(folder + "folder.wav");
@@ -296,7 +296,7 @@ TEST_F(MainFormTest, ConversionNeedsAFocusedSelectionOfTheRightKind) {
     EXPECT_EQ(dialogs, 0);
 }
 
-TEST_F(MainFormTest, ConversionRefusesAReadOnlyFolder) {
+TEST_F(ShellMainForm, ConversionRefusesAReadOnlyFolder) {
     writeWav(folder + "w.wav", 100);
     open();
     int dialogs = 0;
@@ -311,7 +311,7 @@ TEST_F(MainFormTest, ConversionRefusesAReadOnlyFolder) {
     EXPECT_EQ(dialogs, 0);
 }
 
-TEST_F(MainFormTest, ConversionModeFollowsTheSenderAndResultsEndSelected) {
+TEST_F(ShellMainForm, ConversionModeFollowsTheSenderAndResultsEndSelected) {
     writeWav(folder + "one.wav", 100);
     writeWav(folder + "two.WAV", 100);
     writeBytes(folder + "notes.txt", "x");
@@ -348,7 +348,7 @@ TEST_F(MainFormTest, ConversionModeFollowsTheSenderAndResultsEndSelected) {
     EXPECT_EQ(form->panelText(0), "2 object(s) selected");
 }
 
-TEST_F(MainFormTest, ConversionEndToEndThroughTheDialog) {
+TEST_F(ShellMainForm, ConversionEndToEndThroughTheDialog) {
     if (!haveConversionDialogs()) GTEST_SKIP() << "this build has no conversion dialogs";
     writeAdpcmSc4(folder + "MEMO1.SC4", 200, false);
     writeAdpcmSc4(folder + "MEMO2.SC4", 100, true);
@@ -376,7 +376,7 @@ TEST_F(MainFormTest, ConversionEndToEndThroughTheDialog) {
     EXPECT_EQ(form->panelText(0), "2 object(s) selected");
 }
 
-TEST_F(MainFormTest, NewFolderTakesTheNextFreeNameAndStartsRenaming) {
+TEST_F(ShellMainForm, NewFolderTakesTheNextFreeNameAndStartsRenaming) {
     QDir().mkdir(folder + "New Folder");
     QDir().mkdir(folder + "New Folder (2)");
     writeBytes(folder + "z.sc4", "x");
@@ -398,7 +398,7 @@ TEST_F(MainFormTest, NewFolderTakesTheNextFreeNameAndStartsRenaming) {
     EXPECT_FALSE(QFileInfo(folder + "New Folder (4)").exists());
 }
 
-TEST_F(MainFormTest, DeleteSparesTheProtectedTreeNodes) {
+TEST_F(ShellMainForm, DeleteSparesTheProtectedTreeNodes) {
     QDir().mkpath(g_home + "/My Documents");
     QDir().mkpath(folder + "sub");
     open();
@@ -419,7 +419,7 @@ TEST_F(MainFormTest, DeleteSparesTheProtectedTreeNodes) {
     EXPECT_TRUE(QFileInfo(folder + "sub").isDir());  // answered no
 }
 
-TEST_F(MainFormTest, CutAndPasteBetweenFoldersWithTheButtons) {
+TEST_F(ShellMainForm, CutAndPasteBetweenFoldersWithTheButtons) {
     QDir().mkpath(folder + "dst");
     writeSp(folder + "A.SC4", 1);
     open();
@@ -436,7 +436,7 @@ TEST_F(MainFormTest, CutAndPasteBetweenFoldersWithTheButtons) {
     EXPECT_EQ(form->ShellListView->path(), folder);
 }
 
-TEST_F(MainFormTest, FilterIsAppliedOnLeavingOnEnterAndOnPicking) {
+TEST_F(ShellMainForm, FilterIsAppliedOnLeavingOnEnterAndOnPicking) {
     writeSp(folder + "A.SC4", 1);
     writeWav(folder + "b.WAV", 10);
     writeBytes(folder + "c.txt", "x");
@@ -475,7 +475,7 @@ TEST_F(MainFormTest, FilterIsAppliedOnLeavingOnEnterAndOnPicking) {
     EXPECT_EQ(form->ShellListView->itemCount(), 4);
 }
 
-TEST_F(MainFormTest, FindKeysAndComboKeys) {
+TEST_F(ShellMainForm, FindKeysAndComboKeys) {
     QDir().mkpath(folder + "deeper");
     open();
     QTest::keyClick(view(), Qt::Key_F3);
@@ -500,7 +500,7 @@ TEST_F(MainFormTest, FindKeysAndComboKeys) {
     EXPECT_EQ(form->ShellTree->selectedPath(), folder);
 }
 
-TEST_F(MainFormTest, FindResultsOpenTheirFolderAndPropertiesShowTheSelection) {
+TEST_F(ShellMainForm, FindResultsOpenTheirFolderAndPropertiesShowTheSelection) {
     QDir().mkpath(folder + "deep/er");
     writeSp(folder + "deep/er/FOUND.SC4", 2);
     writeBytes(folder + "p.wav", QByteArray(100, 'p'));
@@ -526,7 +526,7 @@ TEST_F(MainFormTest, FindResultsOpenTheirFolderAndPropertiesShowTheSelection) {
     sheets[0]->close();
 }
 
-TEST_F(MainFormTest, ConversionOnTheDesktopSelectsEverythingNew) {
+TEST_F(ShellMainForm, ConversionOnTheDesktopSelectsEverythingNew) {
     const QString desk = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     QDir().mkpath(desk);
     writeWav(desk + "/d.wav", 100);
@@ -549,7 +549,7 @@ TEST_F(MainFormTest, ConversionOnTheDesktopSelectsEverythingNew) {
 
 // ------------------------------------------------------------- settings
 
-TEST_F(MainFormTest, SettingsRoundTrip) {
+TEST_F(ShellMainForm, SettingsRoundTrip) {
     QDir().mkpath(folder + "sub");
     open();
     form->SpeedButton1Click(2);
@@ -590,7 +590,7 @@ TEST_F(MainFormTest, SettingsRoundTrip) {
     EXPECT_EQ(form->Splitter1->sizes()[0], treeWidth);
 }
 
-TEST_F(MainFormTest, StoredPositionNeedsTheSameResolutionAndSizedKeysWin) {
+TEST_F(ShellMainForm, StoredPositionNeedsTheSameResolutionAndSizedKeysWin) {
     const int ppi = qRound(QGuiApplication::primaryScreen()->logicalDotsPerInch());
     const QSize scr = QGuiApplication::primaryScreen()->size();
     const QString sized = QString("(%1x%2)").arg(scr.width()).arg(scr.height());
@@ -608,7 +608,7 @@ TEST_F(MainFormTest, StoredPositionNeedsTheSameResolutionAndSizedKeysWin) {
     EXPECT_NE(form->geometry().topLeft(), QPoint(670, 40));
 }
 
-TEST_F(MainFormTest, NetworkOrForeignPathsStartAtHome) {
+TEST_F(ShellMainForm, NetworkOrForeignPathsStartAtHome) {
     for (const char* stored : {"\\\\server\\share\\VOICE\\", "//server/share/", "E:\\VOICE\\", "", "/no/such/folder/"}) {
         writeBytes(ini, QByteArray("[Main]\r\nShellListView_Path=") + stored + "\r\n");
         open(false);
@@ -618,7 +618,7 @@ TEST_F(MainFormTest, NetworkOrForeignPathsStartAtHome) {
     }
 }
 
-TEST(SettingsPlace, BesideTheProgramOnlyWhenAlreadyThere) {
+TEST(ShellSettingsPlace, BesideTheProgramOnlyWhenAlreadyThere) {
     const QString beside = QCoreApplication::applicationDirPath() + "/VekShell.ini";
     ASSERT_FALSE(QFile::exists(beside)) << "leftover settings beside the test program";
     const QString user = qEnvironmentVariable("XDG_CONFIG_HOME") + "/voice-lumo/VekShell.ini";
@@ -629,7 +629,7 @@ TEST(SettingsPlace, BesideTheProgramOnlyWhenAlreadyThere) {
     QFile::remove(beside);
 }
 
-TEST_F(MainFormTest, SettingsAreWrittenOnDestructionWhenNotClosed) {
+TEST_F(ShellMainForm, SettingsAreWrittenOnDestructionWhenNotClosed) {
     open();
     form.reset();
     EXPECT_TRUE(QFileInfo(ini).isFile());
@@ -637,7 +637,7 @@ TEST_F(MainFormTest, SettingsAreWrittenOnDestructionWhenNotClosed) {
 
 // ------------------------------------------------------ splash and about
 
-TEST(Splash, PictureAndWindow) {
+TEST(ShellSplash, PictureAndWindow) {
     const QImage img = splashImage();
     ASSERT_FALSE(img.isNull());  // decoded from JPEG
     EXPECT_EQ(img.size(), QSize(498, 388));
@@ -652,7 +652,7 @@ TEST(Splash, PictureAndWindow) {
     EXPECT_TRUE(waitFor([&] { return s.isNull(); }, 2000));  // hidden and destroyed
 }
 
-TEST(AboutBox, TextsAndLinks) {
+TEST(ShellAboutBox, TextsAndLinks) {
     TAboutBox box;
     EXPECT_EQ(box.windowTitle(), "About voice lumo manager");
     EXPECT_EQ(box.size(), QSize(357, 179));

@@ -52,7 +52,7 @@ bool waitFor(const std::function<bool()>& cond, int ms = 5000) {
     return true;
 }
 
-class Widgets : public ::testing::Test {
+class ShellWidgets : public ::testing::Test {
 protected:
     void SetUp() override {
         dir = std::make_unique<QTemporaryDir>(g_home + "/w-XXXXXX");
@@ -65,7 +65,7 @@ protected:
 
 }  // namespace
 
-TEST_F(Widgets, ListFillsSortedAndRereadAppends) {
+TEST_F(ShellWidgets, ListFillsSortedAndRereadAppends) {
     touch(root + "b.wav");
     touch(root + "A.SC4");
     touch(root + ".hidden");
@@ -93,7 +93,7 @@ TEST_F(Widgets, ListFillsSortedAndRereadAppends) {
     EXPECT_EQ(m->data(m->index(0, 1), Qt::DisplayRole).toString(), "");
 }
 
-TEST_F(Widgets, FilterMasksWithoutRegardToCase) {
+TEST_F(ShellWidgets, FilterMasksWithoutRegardToCase) {
     touch(root + "MEMO.SC4");
     touch(root + "greet.Wav");
     touch(root + "notes.txt");
@@ -113,7 +113,7 @@ TEST_F(Widgets, FilterMasksWithoutRegardToCase) {
     EXPECT_EQ(list.allNames(), (QStringList{"sub.dir", "greet.Wav", "NEW.WAV"}));
 }
 
-TEST_F(Widgets, MonitorFollowsTheFolderByItself) {
+TEST_F(ShellWidgets, MonitorFollowsTheFolderByItself) {
     ShellListView list;
     list.setMonitorDelay(20);
     list.setPath(root);
@@ -124,7 +124,7 @@ TEST_F(Widgets, MonitorFollowsTheFolderByItself) {
     EXPECT_TRUE(waitFor([&] { return list.itemCount() == 0; }));
 }
 
-TEST_F(Widgets, SelectionAndShowingAWrittenFile) {
+TEST_F(ShellWidgets, SelectionAndShowingAWrittenFile) {
     touch(root + "a.sc4");
     touch(root + "MEMO.WAV");
     touch(root + "z.sc4");
@@ -153,7 +153,7 @@ TEST_F(Widgets, SelectionAndShowingAWrittenFile) {
     EXPECT_FALSE(list.isDesktop());
 }
 
-TEST_F(Widgets, InPlaceRenaming) {
+TEST_F(ShellWidgets, InPlaceRenaming) {
     touch(root + "old.sc4");
     touch(root + "other.sc4");
     ShellListView list;
@@ -170,7 +170,7 @@ TEST_F(Widgets, InPlaceRenaming) {
     EXPECT_TRUE(QFile::exists(root + "renamed.sc4"));
 }
 
-TEST_F(Widgets, RenamingNeverOverwrites) {
+TEST_F(ShellWidgets, RenamingNeverOverwrites) {
     touch(root + "a.sc4", "A");
     touch(root + "b.sc4", "B");
     ShellListView list;
@@ -192,7 +192,7 @@ TEST_F(Widgets, RenamingNeverOverwrites) {
     EXPECT_TRUE(QFile::exists(root + "a.sc4"));
 }
 
-TEST_F(Widgets, DragOutAndDropIn) {
+TEST_F(ShellWidgets, DragOutAndDropIn) {
     QDir().mkpath(root + "list");
     QDir().mkpath(root + "outside");
     touch(root + "list/out.sc4", "voice");
@@ -222,7 +222,7 @@ TEST_F(Widgets, DragOutAndDropIn) {
     EXPECT_FALSE(m->canDropMimeData(&text, Qt::CopyAction, -1, -1, {}));
 }
 
-TEST_F(Widgets, ViewStyles) {
+TEST_F(ShellWidgets, ViewStyles) {
     ShellListView list;
     list.setPath(root);
     for (auto s : {ShellListView::vsIcon, ShellListView::vsSmallIcon, ShellListView::vsList, ShellListView::vsReport}) {
@@ -240,7 +240,7 @@ TEST_F(Widgets, ViewStyles) {
     EXPECT_TRUE(list.currentView()->inherits("QListView"));
 }
 
-TEST_F(Widgets, TreeTopNodesPathsAndParent) {
+TEST_F(ShellWidgets, TreeTopNodesPathsAndParent) {
     ShellTree tree;
     tree.setVolumeProvider([] { return QList<Volume>{}; });
     const auto top = tree.topNodes();
@@ -265,7 +265,7 @@ TEST_F(Widgets, TreeTopNodesPathsAndParent) {
     EXPECT_EQ(tree.selectedPath(), "/");
 }
 
-TEST_F(Widgets, TreeResyncFollowsFoldersAndVolumes) {
+TEST_F(ShellWidgets, TreeResyncFollowsFoldersAndVolumes) {
     QDir().mkpath(root + "a/old");
     QDir().mkpath(root + "rec");
     QList<Volume> vols;
@@ -292,7 +292,7 @@ TEST_F(Widgets, TreeResyncFollowsFoldersAndVolumes) {
     EXPECT_FALSE(tree.selectedPath().isEmpty());
 }
 
-TEST_F(Widgets, TreeRefreshKeepsThePath) {
+TEST_F(ShellWidgets, TreeRefreshKeepsThePath) {
     QDir().mkpath(root + "k/l");
     ShellTree tree;
     tree.setVolumeProvider([] { return QList<Volume>{}; });
@@ -303,7 +303,7 @@ TEST_F(Widgets, TreeRefreshKeepsThePath) {
     EXPECT_TRUE(tree.setPath(root + "k/m"));
 }
 
-TEST_F(Widgets, DesktopListIsNotRereadForAWrittenFile) {
+TEST_F(ShellWidgets, DesktopListIsNotRereadForAWrittenFile) {
     const QString desk = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     QDir().mkpath(desk);
     touch(desk + "/a.wav");
@@ -320,7 +320,7 @@ TEST_F(Widgets, DesktopListIsNotRereadForAWrittenFile) {
     QFile::remove(desk + "/a.wav");
 }
 
-TEST_F(Widgets, ComboListsTheWayDownAndMoves) {
+TEST_F(ShellWidgets, ComboListsTheWayDownAndMoves) {
     QDir().mkpath(root + "x/y");
     ShellTree tree;
     tree.setVolumeProvider([] { return QList<Volume>{}; });
@@ -338,7 +338,7 @@ TEST_F(Widgets, ComboListsTheWayDownAndMoves) {
     EXPECT_EQ(chosen.count(), 1);
 }
 
-TEST_F(Widgets, LinkKeepsAllThreeOnOneFolder) {
+TEST_F(ShellWidgets, LinkKeepsAllThreeOnOneFolder) {
     QDir().mkpath(root + "one/two");
     ShellTree tree;
     tree.setVolumeProvider([] { return QList<Volume>{}; });

@@ -32,7 +32,7 @@ struct TempDir {
 }  // namespace
 
 // A file as Windows writes it: CRLF, mixed case, blanks, comments, quotes.
-TEST(IniRead, WindowsWrittenFile) {
+TEST(ProfileIniRead, WindowsWrittenFile) {
     IniFile f;
     f.parse("; settings\r\n[Main]\r\nFlags=0\r\n  NormPos(1024x768) = 10,20,640,490 \r\n"
             "ShellListView_Path=\"E:\\VOICE\\\"\r\nEmpty=\r\n\r\n[Other]\r\nflags=7\r\n");
@@ -47,7 +47,7 @@ TEST(IniRead, WindowsWrittenFile) {
     EXPECT_EQ(f.keys("main"), (std::vector<std::string>{"Flags", "NormPos(1024x768)", "ShellListView_Path", "Empty"}));
 }
 
-TEST(IniRead, IntegersAndOddLines) {
+TEST(ProfileIniRead, IntegersAndOddLines) {
     IniFile f;
     f.parse("[S]\nA=-12abc\nB=abc\nC=+7\nD=4294967295\nno equals sign here\n;E=1\nE=2\nE=3\n");
     EXPECT_EQ(f.getInt("S", "A", 9), -12);
@@ -58,7 +58,7 @@ TEST(IniRead, IntegersAndOddLines) {
     EXPECT_EQ(f.getInt("S", "X", 9), 9);
 }
 
-TEST(IniWrite, KeepsLayoutAndLineEnds) {
+TEST(ProfileIniWrite, KeepsLayoutAndLineEnds) {
     IniFile f;
     f.parse("; head\r\n[Main]\r\nA=1\r\n\r\n[Next]\r\nB=2\r\n");
     f.setString("main", "a", "changed");   // replaced in place, new spelling of the name
@@ -70,14 +70,14 @@ TEST(IniWrite, KeepsLayoutAndLineEnds) {
     EXPECT_EQ(f.text(), "; head\r\n[Main]\r\na=changed\r\n\r\n[Third]\r\nK=v\r\n");
 }
 
-TEST(IniWrite, UnixLineEndsStayUnix) {
+TEST(ProfileIniWrite, UnixLineEndsStayUnix) {
     IniFile f;
     f.parse("[A]\nk=1\n");
     f.setString("A", "j", "2");
     EXPECT_EQ(f.text(), "[A]\nk=1\nj=2\n");
 }
 
-TEST(IniFileIo, ProfileFunctionsRoundTrip) {
+TEST(ProfileIniFile, ProfileFunctionsRoundTrip) {
     TempDir t;
     const std::string p = (t.dir / "VekShell.ini").string();
     EXPECT_EQ(vek::ini::getPrivateProfileString("Main", "X", "none", p), "none");  // no file yet
@@ -93,7 +93,7 @@ TEST(IniFileIo, ProfileFunctionsRoundTrip) {
     EXPECT_EQ(std::distance(fs::directory_iterator(t.dir), fs::directory_iterator()), 1);
 }
 
-TEST(IniFileIo, UnwritableFolderFailsAndKeepsOldFile) {
+TEST(ProfileIniFile, UnwritableFolderFailsAndKeepsOldFile) {
     if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
     TempDir t;
     const std::string p = (t.dir / "a.ini").string();
@@ -104,7 +104,7 @@ TEST(IniFileIo, UnwritableFolderFailsAndKeepsOldFile) {
     EXPECT_EQ(vek::ini::getPrivateProfileString("S", "K", "", p), "old");
 }
 
-TEST(IniFileIo, MissingFolderFails) {
+TEST(ProfileIniFile, MissingFolderFails) {
     EXPECT_FALSE(vek::ini::writePrivateProfileString("S", "K", "v", "/nonexistent-dir-vek/x.ini"));
     IniFile f;
     EXPECT_FALSE(f.save(""));

@@ -55,7 +55,7 @@ protected:
 
 }  // namespace
 
-TEST(FileOps, MasksMatchWithoutCase) {
+TEST(ShellFileOps, MasksMatchWithoutCase) {
     EXPECT_EQ(splitMasks(" *.sc4; *.wav ;;"), (QStringList{"*.sc4", "*.wav"}));
     const QStringList both = splitMasks("*.sc4;*.wav");
     EXPECT_TRUE(matchesAnyMask("MEMO.SC4", both));

@@ -48,7 +48,7 @@ private:
     bool ok_ = false;
 };
 
-class WinRegTest : public ::testing::Test {
+class WindowRegistryTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         ASSERT_TRUE(runtimeDir().isValid());
@@ -58,7 +58,7 @@ protected:
 
 }  // namespace
 
-TEST_F(WinRegTest, FindsAnotherProcessByClassAndTitle) {
+TEST_F(WindowRegistryTest, FindsAnotherProcessByClassAndTitle) {
     Peer peer("TApplication", "voice lumo manager");
     ASSERT_TRUE(peer.ok());
     auto w = findWindow("tapplication", "VOICE LUMO MANAGER");  // case does not matter
@@ -71,7 +71,7 @@ TEST_F(WinRegTest, FindsAnotherProcessByClassAndTitle) {
     EXPECT_TRUE(findWindow("", "voice lumo manager").has_value());  // empty class: any
 }
 
-TEST_F(WinRegTest, RestoresAMinimisedWindowOfAnotherProcess) {
+TEST_F(WindowRegistryTest, RestoresAMinimisedWindowOfAnotherProcess) {
     Peer peer("TPeer", "minimised peer", true);
     ASSERT_TRUE(peer.ok());
     auto w = findWindow("TPeer", "minimised peer");
@@ -84,7 +84,7 @@ TEST_F(WinRegTest, RestoresAMinimisedWindowOfAnotherProcess) {
     EXPECT_EQ(isIconic(*w), std::optional<bool>(true));
 }
 
-TEST_F(WinRegTest, MessagesWithDataAndRunTimeTitles) {
+TEST_F(WindowRegistryTest, MessagesWithDataAndRunTimeTitles) {
     Peer peer("TPeer", "Player");
     ASSERT_TRUE(peer.ok());
     auto w = findWindow("TPeer", "Player");
@@ -100,7 +100,7 @@ TEST_F(WinRegTest, MessagesWithDataAndRunTimeTitles) {
     EXPECT_EQ(again->id, w->id);
 }
 
-TEST_F(WinRegTest, GoneProcessesAndStaleSocketsAreSkipped) {
+TEST_F(WindowRegistryTest, GoneProcessesAndStaleSocketsAreSkipped) {
     std::optional<WindowRef> w;
     {
         Peer peer("TGone", "gone");
@@ -121,7 +121,7 @@ TEST_F(WinRegTest, GoneProcessesAndStaleSocketsAreSkipped) {
     EXPECT_FALSE(QFile::exists(stale));
 }
 
-TEST_F(WinRegTest, OwnWindowsAnswerWithoutASocketRoundTrip) {
+TEST_F(WindowRegistryTest, OwnWindowsAnswerWithoutASocketRoundTrip) {
     QWidget w;
     w.setWindowTitle("local one");
     ASSERT_TRUE(WindowRegistry::instance().registerWindow(&w, "TLocal", [] { return QString("app title"); }));
