@@ -1,6 +1,6 @@
 // vek_mksamples: writes the suite's demonstration recordings, synthesised
 // here so that no binary sample has to live in the repository.
-//   vek_mksamples OUTDIR  ->  demo-hq.sc4, demo-shq.sc4, demo-8k.wav, demo-11k.wav
+//   vek_mksamples OUTDIR  ->  demo-sp.sc4, demo-hq.sc4, demo-shq.sc4, demo-8k.wav, demo-11k.wav
 // The voice is a small formant synthesiser: a glottal pulse train whose pitch
 // glides, three resonators moving between vowel targets, fricative noise and
 // pauses. Deterministic: the same files every time.
@@ -16,6 +16,9 @@
 #include "vek/codec/adpcm.hpp"
 #include "vek/codec/bytestream.hpp"
 #include "vek/codec/sc4.hpp"
+#if defined(VEK_HAVE_SP_ENCODER)
+#include "vek/sp/encoder.hpp"
+#endif
 
 namespace {
 
@@ -118,6 +121,26 @@ bool writeAdpcmSc4(const std::string& path, const std::vector<std::int16_t>& pcm
     return out.isOpen() && vek::adpcmToSc4(in, out, shq) && out.close();
 }
 
+#if defined(VEK_HAVE_SP_ENCODER)
+// SP: 4000 samples per 512-byte sector, the last sector padded with silence.
+bool writeSpSc4(const std::string& path, const std::vector<std::int16_t>& pcm) {
+    vek::SpEncoder encoder;
+    if (!encoder.initialize()) return false;
+    vek::StdioFile out(path.c_str(), vek::StdioFile::Mode::ReadWriteTruncate);
+    if (!out.isOpen()) return false;
+    std::vector<std::int16_t> block(vek::SpEncoder::kSectorSamples);
+    std::uint8_t sector[vek::kSectorBytes];
+    for (std::size_t i = 0; i < pcm.size(); i += block.size()) {
+        std::fill(block.begin(), block.end(), 0);
+        std::copy(pcm.begin() + static_cast<long>(i),
+                  pcm.begin() + static_cast<long>(std::min(pcm.size(), i + block.size())), block.begin());
+        if (!encoder.encodeSector(block.data(), sector) || out.write(sector, sizeof sector) != sizeof sector)
+            return false;
+    }
+    return out.close();
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -129,7 +152,11 @@ int main(int argc, char** argv) {
     const auto pcm8 = synthesise(8000.0, 7.0);
     const auto pcm11 = synthesise(11025.0, 7.0);
     const bool ok = writeWav(dir + "/demo-8k.wav", pcm8, 8000) && writeWav(dir + "/demo-11k.wav", pcm11, 11025) &&
-                    writeAdpcmSc4(dir + "/demo-hq.sc4", pcm8, false) && writeAdpcmSc4(dir + "/demo-shq.sc4", pcm11, true);
+                    writeAdpcmSc4(dir + "/demo-hq.sc4", pcm8, false) && writeAdpcmSc4(dir + "/demo-shq.sc4", pcm11, true)
+#if defined(VEK_HAVE_SP_ENCODER)
+                    && writeSpSc4(dir + "/demo-sp.sc4", pcm8)
+#endif
+        ;
     if (!ok) {
         std::fprintf(stderr, "vek_mksamples: cannot write the samples into '%s'\n", dir.c_str());
         return 1;
