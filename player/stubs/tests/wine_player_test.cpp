@@ -209,4 +209,33 @@ TEST(WinePlayer, ShqSelfPlayingFilePlaysWhatRenderSays) {
 
 TEST(WinePlayer, SpSelfPlayingFilePlaysWhatRenderSays) { playAndCompare({"sp", spSc4(6), 3, 60, 8000}); }
 
+TEST(WinePlayer, WithoutSoundDeviceShowsTheMessageAndStaysStopped) {
+    const fs::path stubs = VEK_BIN_DIR;
+    if (!fs::exists(stubs / "vekgplay.exe")) GTEST_SKIP() << "stubs not built";
+    const fs::path dir = fs::temp_directory_path() / "vek-wine-test-nodev";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    writeFile(dir / "in.sc4", spSc4(4));
+    ASSERT_EQ(shell(std::string(VEKCONV_PATH) + " make-exe " + (dir / "in.sc4").string() + " " +
+                    (dir / "voice.exe").string()),
+              0);
+    const int rc = shell("VEK_WINE_NO_SOUND=1 " + std::string(VEK_WINE_SCRIPT) + " " + (dir / "voice.exe").string() +
+                         " 4 8000 " + (dir / "rec.raw").string() + " " + (dir / "titles.txt").string() + " 2>" +
+                         (dir / "run.log").string());
+    if (rc == 77) {
+        fs::remove_all(dir);
+        GTEST_SKIP() << "Wine, Xvfb or PulseAudio missing";
+    }
+    ASSERT_EQ(rc, 0);
+    const auto titles = vek::player::readFileBytes((dir / "titles.txt").string());
+    ASSERT_TRUE(titles);
+    const std::string text(titles->begin(), titles->end());
+    // The message box (captioned "Player") beside a dialog that never counts;
+    // four sectors make (2048 / 1024 + 0.5) = 2 seconds.
+    EXPECT_NE(text.find("\"Player\""), std::string::npos) << text;
+    EXPECT_NE(text.find("\"Player [00:00:00]-[00:00:02]\""), std::string::npos) << text;
+    EXPECT_EQ(text.find("\"Player [00:00:01]"), std::string::npos) << text;
+    if (!::testing::Test::HasFailure()) fs::remove_all(dir);
+}
+
 }  // namespace
