@@ -179,7 +179,9 @@ TEST(Reverberator, FirstOutputFollowsNearestTapAndShortestComb) {
             if (fx.reverbSample(n == 0 ? 8000 : 0) != 0) first = n;
         }
         EXPECT_EQ(first, kRv[preset - 1].d[0] - 1 + kRv[preset - 1].M[0]) << "preset " << preset;
-        if (preset == 1) EXPECT_EQ(first, 238 + 1117);
+        if (preset == 1) {
+            EXPECT_EQ(first, 238 + 1117);
+        }
     }
 }
 
