@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
@@ -545,6 +546,36 @@ TEST_F(ShellMainForm, ConversionOnTheDesktopSelectsEverythingNew) {
     EXPECT_EQ(form->ShellListView->selectedNames(), QStringList{"d.sc4"});
     QFile::remove(desk + "/d.sc4");
     QFile::remove(desk + "/d.wav");
+}
+
+TEST_F(ShellMainForm, RefreshTimerBringsAPluggedInRecorderIntoTheTree) {
+    QDir().mkpath(dir->path() + "/RECORDER/VOICE");
+    open();
+    QList<vek::shellwidgets::Volume> vols;
+    form->ShellTree->setVolumeProvider([&] { return vols; });
+    const auto hasRecorder = [&] {
+        for (const auto& v : form->ShellTree->topNodes())
+            if (v.caption == "RECORDER") return true;
+        return false;
+    };
+    EXPECT_FALSE(hasRecorder());
+    vols = {vek::shellwidgets::Volume{dir->path() + "/RECORDER/", "RECORDER"}};
+    EXPECT_TRUE(waitFor(hasRecorder, 10000));  // the next 3-second tick
+    vols.clear();
+    EXPECT_TRUE(waitFor([&] { return !hasRecorder(); }, 10000));
+}
+
+TEST_F(ShellMainForm, ContextMenuOffersTheVerbsAndTheConversions) {
+    writeSp(folder + "A.SC4", 1);
+    open();
+    selectOnly({"A.SC4"});
+    std::unique_ptr<QMenu> m(form->ShellListView->buildContextMenu());
+    QStringList texts;
+    for (QAction* a : m->actions())
+        if (!a->isSeparator()) texts << a->text();
+    EXPECT_EQ(texts, (QStringList{"&Open", "Cu&t", "&Copy", "&Paste", "&Delete", "Rena&me", "New &Folder",
+                                  "P&roperties", form->mnuWave->text(), form->mnuG729->text(),
+                                  form->mnuADPCM8->text(), form->mnuADPCM11->text()}));
 }
 
 // ------------------------------------------------------------- settings

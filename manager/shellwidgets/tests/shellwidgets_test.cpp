@@ -292,6 +292,16 @@ TEST_F(ShellWidgets, TreeResyncFollowsFoldersAndVolumes) {
     EXPECT_FALSE(tree.selectedPath().isEmpty());
 }
 
+TEST(ShellVolumes, OnlyUserVolumesAreListed) {
+    for (const auto& v : mountedVolumes()) {
+        EXPECT_NE(v.rootPath, "/");
+        EXPECT_TRUE(v.rootPath.endsWith('/'));
+        for (const char* sys : {"/proc", "/sys", "/dev", "/run/user", "/boot"})
+            EXPECT_FALSE(v.rootPath.startsWith(QLatin1String(sys))) << v.rootPath.toStdString();
+        EXPECT_FALSE(v.caption.isEmpty());
+    }
+}
+
 TEST_F(ShellWidgets, TreeRefreshKeepsThePath) {
     QDir().mkpath(root + "k/l");
     ShellTree tree;
