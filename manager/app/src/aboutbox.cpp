@@ -60,14 +60,17 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
         l->setGeometry(x, y, w, 16);
         return l;
     };
-    Label2 = label("Label2", QStringLiteral("voice lumo manager for Windows 95/98/NT/2000/ME/XP"), 78, 12, 270);
-    Label1 = label("Label1", QStringLiteral("Version 1.00"), 78, 32, 270);
-    Label3 = label("Label3", QStringLiteral("SC4, WAV File Converter"), 78, 52, 270);
+    Label2 = label("Label2", QStringLiteral("voice lumo manager for Windows 95/98/NT/2000/ME/XP"), 78, 6, 270);
+    // The designed font may be missing here; a wider one wraps instead of clipping.
+    Label2->setWordWrap(true);
+    Label2->setGeometry(78, 6, 272, 32);
+    Label1 = label("Label1", QStringLiteral("Version 1.00"), 78, 38, 270);
+    Label3 = label("Label3", QStringLiteral("SC4, WAV File Converter"), 78, 56, 270);
     auto* bevel = new QFrame(this);
     bevel->setObjectName(QStringLiteral("Bevel1"));
     bevel->setFrameShape(QFrame::HLine);
     bevel->setFrameShadow(QFrame::Sunken);
-    bevel->setGeometry(78, 74, 270, 2);
+    bevel->setGeometry(78, 78, 270, 2);
 
     const QString url1 = QStringLiteral(VEKSHELL_VENDOR_URL1);
     const QString url2 = QStringLiteral(VEKSHELL_VENDOR_URL2);
@@ -75,8 +78,8 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     const QString readme = docs + QStringLiteral("/README.md");
     link7_ = url1.isEmpty() ? QUrl::fromLocalFile(QFileInfo(readme).isFile() ? readme : docs) : QUrl(url1);
     link6_ = url2.isEmpty() ? QUrl::fromLocalFile(docs) : QUrl(url2);
-    Label7 = label("Label7", url1.isEmpty() ? QStringLiteral("voice lumo guide (installed documentation)") : url1, 78, 84, 270);
-    Label6 = label("Label6", url2.isEmpty() ? QStringLiteral("Documentation folder") : url2, 78, 104, 270);
+    Label7 = label("Label7", url1.isEmpty() ? QStringLiteral("voice lumo guide (installed documentation)") : url1, 78, 88, 270);
+    Label6 = label("Label6", url2.isEmpty() ? QStringLiteral("Documentation folder") : url2, 78, 108, 270);
     for (auto [l, u] : {std::pair{Label7, link7_}, std::pair{Label6, link6_}}) {
         // Underlined blue text with the hand cursor, opened by the desktop.
         l->setText(QStringLiteral("<a href=\"%1\" style=\"color:#0000ff; text-decoration:underline\">%2</a>")

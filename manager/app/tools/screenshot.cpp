@@ -1,7 +1,10 @@
 // Renders the main window on a folder into a PNG file, without a display:
 //   vekshell_screenshot FOLDER OUT.png [NAME...]
-// The named items are selected (the status bar then describes them).
+//   vekshell_screenshot --about OUT.png
+// The named items are selected (the status bar then describes them);
+// --about renders the about box instead.
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "aboutbox.hpp"
 #include "mainform.hpp"
 
 #include <QApplication>
@@ -15,6 +18,12 @@ int main(int argc, char** argv) {
     QTemporaryDir cfg;  // not the user's settings
     qputenv("XDG_CONFIG_HOME", cfg.path().toUtf8());
     QApplication app(argc, argv);
+    if (QByteArray(argv[1]) == "--about") {
+        vekshell::TAboutBox box;
+        box.show();
+        QTest::qWait(50);
+        return box.grab().save(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
+    }
     vekshell::TMainForm form;
     form.show();
     form.activateWindow();
