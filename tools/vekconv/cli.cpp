@@ -70,6 +70,21 @@ bool AtomicOutput::commit() {
     return true;
 }
 
+bool writeWholeFile(const std::string& target, const std::vector<std::uint8_t>& bytes) {
+    AtomicOutput out(target);
+    std::FILE* f = out.tempPath().empty() ? nullptr : std::fopen(out.tempPath().c_str(), "wb");
+    if (!f) {
+        error("cannot create '" + target + "'");
+        return false;
+    }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    if (std::fclose(f) != 0 || !written) {
+        error("cannot write '" + target + "'");
+        return false;
+    }
+    return out.commit();
+}
+
 std::optional<std::uint64_t> fileSize(const std::string& path) {
     std::error_code ec;
     const auto n = std::filesystem::file_size(path, ec);

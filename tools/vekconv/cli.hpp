@@ -49,6 +49,10 @@ private:
     bool m_done = false;
 };
 
+// Writes `bytes` as the whole content of `target` through an AtomicOutput;
+// false (with a message) when anything failed, the target then untouched.
+bool writeWholeFile(const std::string& target, const std::vector<std::uint8_t>& bytes);
+
 std::optional<std::uint64_t> fileSize(const std::string& path);
 bool isRegularFile(const std::string& path);
 

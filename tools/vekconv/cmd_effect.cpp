@@ -14,23 +14,6 @@
 namespace vekconv {
 namespace {
 
-// The whole output through a temporary file that replaces the target only
-// when every byte was written.
-bool writeOutput(const std::string& target, const std::vector<std::uint8_t>& bytes) {
-    AtomicOutput out(target);
-    std::FILE* f = out.tempPath().empty() ? nullptr : std::fopen(out.tempPath().c_str(), "wb");
-    if (!f) {
-        error("cannot create '" + target + "'");
-        return false;
-    }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    if (std::fclose(f) != 0 || !written) {
-        error("cannot write '" + target + "'");
-        return false;
-    }
-    return out.commit();
-}
-
 int runEffect(const Args& args) {
     long effect = 0, level = vek::kDefaultEffectLevelByte;
     std::vector<std::string> files;
@@ -77,7 +60,7 @@ int runEffect(const Args& args) {
         fx.apply(wav->samples.data() + at, n, wet);
     }
     const auto out = vek::player::makeWavMono16(wav->samples.data(), wav->samples.size(), wav->sampleRate);
-    return writeOutput(files[1], out) ? 0 : 1;
+    return writeWholeFile(files[1], out) ? 0 : 1;
 }
 
 }  // namespace

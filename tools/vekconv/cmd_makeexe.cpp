@@ -15,23 +15,6 @@
 namespace vekconv {
 namespace {
 
-// The whole output through a temporary file that replaces the target only
-// when every byte was written.
-bool writeOutput(const std::string& target, const std::vector<std::uint8_t>& bytes) {
-    AtomicOutput out(target);
-    std::FILE* f = out.tempPath().empty() ? nullptr : std::fopen(out.tempPath().c_str(), "wb");
-    if (!f) {
-        error("cannot create '" + target + "'");
-        return false;
-    }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    if (std::fclose(f) != 0 || !written) {
-        error("cannot write '" + target + "'");
-        return false;
-    }
-    return out.commit();
-}
-
 // The folder vekconv runs from: the stubs are installed beside it.
 std::filesystem::path toolFolder() {
     std::error_code ec;
@@ -110,7 +93,7 @@ int runMakeExe(const Args& args) {
         }
         out->insert(out->end(), frames.bytes().begin(), frames.bytes().end());
     }
-    return writeOutput(files[1], *out) ? 0 : 1;
+    return writeWholeFile(files[1], *out) ? 0 : 1;
 }
 
 }  // namespace

@@ -14,23 +14,6 @@
 namespace vekconv {
 namespace {
 
-// The whole output through a temporary file that replaces the target only
-// when every byte was written.
-bool writeOutput(const std::string& target, const std::vector<std::uint8_t>& bytes) {
-    AtomicOutput out(target);
-    std::FILE* f = out.tempPath().empty() ? nullptr : std::fopen(out.tempPath().c_str(), "wb");
-    if (!f) {
-        error("cannot create '" + target + "'");
-        return false;
-    }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    if (std::fclose(f) != 0 || !written) {
-        error("cannot write '" + target + "'");
-        return false;
-    }
-    return out.commit();
-}
-
 // --effect N and --level B among the arguments; the rest are files.
 struct EffectOptions {
     std::optional<long> effect, level;
@@ -107,7 +90,7 @@ int runRender(const Args& args) {
     vek::VoiceEffect fx;
     const auto pcm = vek::player::renderPlayback(input->layout, file, *decoder, fx, override);
     const auto wav = vek::player::makeWavMono16(pcm.data(), pcm.size(), input->layout.sampleRate);
-    return writeOutput(opts->files[1], wav) ? 0 : 1;
+    return writeWholeFile(opts->files[1], wav) ? 0 : 1;
 }
 
 }  // namespace
