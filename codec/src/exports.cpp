@@ -3,10 +3,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "vekcdc5.h"
 
+#include <cstddef>
 #include <cstdio>
 
 #include "vek/codec/adpcm.hpp"
 #include "vek/codec/sc4.hpp"
+
+// The record's layout is shared with programs built by other compilers: five
+// 32-bit fields on 32-bit Windows, pointers at their natural width elsewhere.
+static_assert(offsetof(AudioCodecBlock, input) == 0);
+static_assert(offsetof(AudioCodecBlock, inputLength) == sizeof(void*));
+static_assert(offsetof(AudioCodecBlock, spare) == sizeof(void*) + 4);
+static_assert(offsetof(AudioCodecBlock, output) == sizeof(void*) + 8);
+static_assert(offsetof(AudioCodecBlock, outputCount) == 2 * sizeof(void*) + 8);
+static_assert(sizeof(AudioCodecBlock) == 3 * sizeof(void*) + 8);
 
 namespace {
 
