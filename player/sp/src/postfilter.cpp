@@ -65,8 +65,11 @@ void pitchPostfilter(const float* res, int t0min, float* out) {
         g0 = 1.0f / (1.0f + kPitchGain);
         gain = kPitchGain / (1.0f + kPitchGain);
     } else {
+        // gain = gp c / (gp c + e), formed as the reciprocal times gp c: a
+        // plain quotient rounds differently now and then.
         corMax *= kPitchGain;
-        gain = corMax / (corMax + energyPast);
+        const float inverse = 1.0f / (corMax + energyPast);
+        gain = inverse * corMax;
         g0 = 1.0f - gain;
     }
     for (int i = 0; i < kSubframeSamples; ++i) out[i] = g0 * res[i] + gain * res[i - t0];

@@ -280,6 +280,68 @@ TEST(SpBlocks, HighPassImpulseResponseAndDcRejection) {
     EXPECT_NEAR(dc[kFrameSamples - 1], 10000.0 * dcGain, 1.0);
 }
 
+// With A(z) = 1 the residual filter, the tilt correction (the impulse
+// response has no lag-1 correlation) and 1/A(z/0.7) all pass the signal
+// unchanged, so the first subframe's output is the long-term post-filter
+// followed by the gain control alone. Expected values follow the
+// single-precision arithmetic of the standard: delay of largest correlation
+// among 37..43 (pitch 40), energies from 0.5, gain = (1 / (gp c + e)) * gp c
+// and 1 - gain, then g(n) = 0.9 g(n-1) + 0.1 sqrt(Ein / Eout) from g = 1.
+TEST(SpBlocks, PitchPostfilterAndGainControlInSinglePrecision) {
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<float> noise(-150.0f, 150.0f);
+    int partingGains = 0;
+    for (int trial = 0; trial < 200; ++trial) {
+        float pattern[40];
+        for (float& v : pattern) v = noise(rng) * 8.0f;
+        PostfilterState st;
+        postfilterReset(st);
+        float hist[kPitchMax + kSubframeSamples];
+        for (int i = 0; i < kPitchMax; ++i) hist[i] = st.residual[i] = 1.3f * pattern[i % 40] + noise(rng);
+        float synBuf[kOrder + kFrameSamples] = {};
+        float* syn = synBuf + kOrder;
+        for (int i = 0; i < kFrameSamples; ++i) syn[i] = pattern[(kPitchMax + i) % 40] + noise(rng);
+        for (int i = 0; i < kSubframeSamples; ++i) hist[kPitchMax + i] = syn[i];
+        float a[2][kOrder + 1] = {{1.0f}, {1.0f}};
+        const int pitch[2] = {40, 40};
+        float out[kFrameSamples];
+        postfilter(st, syn, a, pitch, out);
+
+        const float* r = hist + kPitchMax;
+        float corMax = -1.0e38f;
+        int t0 = 0;
+        for (int t = 37; t <= 43; ++t) {
+            float c = 0.0f;
+            for (int j = 0; j < kSubframeSamples; ++j) c += r[j] * r[j - t];
+            if (c > corMax) corMax = c, t0 = t;
+        }
+        float ener = 0.5f, ener0 = 0.5f;
+        for (int i = 0; i < kSubframeSamples; ++i) ener += r[i - t0] * r[i - t0];
+        for (int i = 0; i < kSubframeSamples; ++i) ener0 += r[i] * r[i];
+        ASSERT_GE(static_cast<double>(corMax * corMax), static_cast<double>(ener * ener0) * 0.5) << trial;
+        ASSERT_LE(corMax, ener) << trial;  // the branch with the computed gain
+        const float c = corMax * 0.5f;
+        const float inverse = 1.0f / (c + ener);
+        const float gain = inverse * c;
+        const float g0 = 1.0f - gain;
+        if (c / (c + ener) != gain) ++partingGains;
+        float expected[kSubframeSamples];
+        for (int i = 0; i < kSubframeSamples; ++i) expected[i] = g0 * r[i] + gain * r[i - t0];
+        float eout = 0.0f, ein = 0.0f;
+        for (int i = 0; i < kSubframeSamples; ++i) eout += expected[i] * expected[i];
+        for (int i = 0; i < kSubframeSamples; ++i) ein += syn[i] * syn[i];
+        const float agc = static_cast<float>(std::sqrt(static_cast<double>(ein / eout))) * (1.0f - 0.9f);
+        float g = 1.0f;
+        for (int i = 0; i < kSubframeSamples; ++i) {
+            g = g * 0.9f + agc;
+            expected[i] *= g;
+        }
+        for (int i = 0; i < kSubframeSamples; ++i) ASSERT_EQ(out[i], expected[i]) << "trial " << trial << " sample " << i;
+    }
+    // The trials include gains where c / (c + e) rounds differently.
+    EXPECT_GT(partingGains, 0);
+}
+
 TEST(SpBlocks, OutputRoundingHalfAwayFromZeroAndSaturation) {
     EXPECT_EQ(toPcm(0.0f), 0);
     EXPECT_EQ(toPcm(0.49f), 0);
