@@ -216,7 +216,7 @@ Qt::DropActions ShellListModel::supportedDropActions() const { return Qt::CopyAc
 Qt::DropActions ShellListModel::supportedDragActions() const { return Qt::CopyAction | Qt::MoveAction; }
 
 bool ShellListModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int, int,
-                                     const QModelIndex& parent) const {
+                                     const QModelIndex&) const {
     if (!data || !data->hasUrls() || folder_.isEmpty()) return false;
     return !vek::shell::readFileMimeData(data).paths.isEmpty();  // onto a file: into the folder
 }
