@@ -260,7 +260,16 @@ void runSc4ToWavJob(JobContext& ctx) {
                 ctx.ui.processMessages();
             }
         }
-        ctx.wave.closeWrite(wav);
+        // A WAV that did not reach the disk whole (disk full, a failing
+        // medium) is no conversion: it is removed and named, not counted.
+        if (!ctx.wave.closeWrite(wav)) {
+            in.close();
+            frames.remove();
+            std::remove(target.c_str());
+            say(ctx, "Write error! (" + targetName + ")", MessageIcon::Warning);
+            if (!ctx.ui.ContinueFlag) break;
+            continue;
+        }
         ctx.main.showWrittenFile(target);
         in.close();
         frames.remove();
@@ -470,6 +479,9 @@ void runWavToSc4Job(JobContext& ctx) {
             if (sp) std::remove(target.c_str());
             frames.remove();
             say(ctx, "Write error! (" + targetName + ")", MessageIcon::Warning);
+            // Cancel may have ended this file's block loop: the walk stops
+            // here as it does after a finished file.
+            if (!ctx.ui.ContinueFlag) break;
             continue;
         }
         if (!sp) {
@@ -479,6 +491,7 @@ void runWavToSc4Job(JobContext& ctx) {
             if (!packed) {
                 std::remove(target.c_str());
                 say(ctx, "Write error! (" + targetName + ")", MessageIcon::Warning);
+                if (!ctx.ui.ContinueFlag) break;
                 continue;
             }
         }

@@ -261,6 +261,50 @@ TEST_F(Sc4ToWav, ParsingDecoderAndWriteErrorsEachEndOnlyTheirFile) {
     EXPECT_FALSE(fs::exists(list("p.wav/x")));
 }
 
+// The real WAV library, except that closing reports that not everything
+// reached the disk (as a full disk would).
+struct WaveWithFailingClose final : WaveLibrary {
+    WaveLibrary& real = defaultWave();
+    Handle writeHeader(const char* p, int32_t b, int32_t c, int32_t r) override { return real.writeHeader(p, b, c, r); }
+    int32_t write(Handle h, const void* d, int32_t n) override { return real.write(h, d, n); }
+    int32_t closeWrite(Handle h) override {
+        real.closeWrite(h);
+        return 0;
+    }
+    Handle readHeader(const char* p, Header& hd) override { return real.readHeader(p, hd); }
+    int32_t read(Handle h, void* b, int32_t n) override { return real.read(h, b, n); }
+    void closeRead(Handle h) override { real.closeRead(h); }
+};
+
+TEST_F(Sc4ToWav, AWavThatDidNotReachTheDiskIsReportedRemovedAndNotCounted) {
+    WaveWithFailingClose failing;
+    wave = &failing;
+    writeFile(list("s.sc4"), spSc4(2));
+    writeFile(list("h.sc4"), adpcmSc4(100, false));
+    runSc4ToWav({"s.sc4", "h.sc4"});
+    ASSERT_EQ(ui.boxes.size(), 2u);
+    EXPECT_EQ(ui.boxes[0].text, "Write error! (s.wav)");
+    EXPECT_EQ(ui.boxes[1].text, "Write error! (h.wav)");
+    EXPECT_EQ(ui.boxes[1].icon, MessageIcon::Warning);
+    EXPECT_EQ(ui.boxes[1].caption, "voice lumo manager");
+    EXPECT_FALSE(fs::exists(list("s.wav")));
+    EXPECT_FALSE(fs::exists(list("h.wav")));
+    EXPECT_EQ(state.ConvertedCount, 0);
+    EXPECT_TRUE(main.shown.empty());
+    EXPECT_TRUE(tempDirEmpty());
+
+    // Cancelled in the first file: the walk still stops there.
+    writeFile(list("long.sc4"), spSc4(40));
+    ui.boxes.clear();
+    ui.onProcess = [](FakeUi& u) {
+        if (u.gauge.back() >= 25) u.ContinueFlag = false;
+    };
+    runSc4ToWav({"long.sc4", "s.sc4"});
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, "Write error! (long.wav)");
+    EXPECT_FALSE(fs::exists(list("s.wav")));
+}
+
 TEST_F(Sc4ToWav, CancelFinishesTheFileShorterCountsItAndStops) {
     writeFile(list("long.sc4"), spSc4(40));
     writeFile(list("next.sc4"), spSc4(2));

@@ -347,6 +347,23 @@ TEST_F(WavToSc4, UnwritableTargetsAreReportedNotCounted) {
     EXPECT_TRUE(tempDirEmpty());
 }
 
+TEST_F(WavToSc4, AWriteErrorAfterCancelStillStopsTheWalk) {
+    put("long.wav", {16, 1, 8000, tone(80000, 1, 16, 8000)});
+    put("next.wav", {16, 1, 8000, tone(100, 1, 16, 8000)});
+    writeFile(list("next.sc4"), Bytes{7, 7});
+    codecs.adpcmToSc4Result = 0;  // packing the cancelled file fails
+    ui.onProcess = [](FakeUi& u) {
+        if (u.gauge.back() >= 30) u.ContinueFlag = false;
+    };
+    runWavToSc4(kModeHQ, {"long.wav", "next.wav"});
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, "Write error! (long.sc4)");
+    EXPECT_TRUE(ui.questions.empty());  // next.wav is not looked at
+    EXPECT_EQ(readFile(list("next.sc4")), (Bytes{7, 7}));
+    EXPECT_EQ(state.ConvertedCount, 0);
+    EXPECT_TRUE(tempDirEmpty());
+}
+
 TEST_F(WavToSc4, OutOfMemoryLeavesNoFileAndGoesOn) {
     put("big.wav", {16, 2, 44100, tone(4000, 2, 16, 44100)});
     put("ok.wav", {16, 1, 8000, tone(100, 1, 16, 8000)});
