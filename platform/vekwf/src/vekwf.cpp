@@ -120,13 +120,17 @@ bool nextItem(Reader& r, short& out) {
         if (!r.sf) return false;
         if (r.isFloat) {
             // Full scale 1.0 is 32768; beyond it the sample clips instead of
-            // wrapping around.
+            // wrapping around. A NaN in the file has no value to convert and
+            // becomes silence.
             const sf_count_t frames = sf_readf_double(r.sf, r.floats, Reader::kFrames);
             if (frames <= 0) return false;
             r.have = static_cast<int>(frames) * r.channels;
             for (int i = 0; i < r.have; ++i) {
                 const double v = std::nearbyint(r.floats[i] * 32768.0);
-                r.scratch[i] = static_cast<short>(v >= 32767.0 ? 32767 : v <= -32768.0 ? -32768 : v);
+                r.scratch[i] = std::isnan(v)       ? short{0}
+                               : v >= 32767.0  ? short{32767}
+                               : v <= -32768.0 ? short{-32768}
+                                               : static_cast<short>(v);
             }
         } else {
             // Wider integers keep their top 16 bits.

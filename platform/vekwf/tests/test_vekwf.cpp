@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -264,7 +265,9 @@ TEST_F(VekwfTest, WideIntegerAndFloatFilesArriveAsSixteenBitPcm) {
 
 TEST_F(VekwfTest, FloatBeyondFullScaleClipsInsteadOfWrapping) {
     Bytes data;
-    for (float fx : {1.5f, -2.0f}) {
+    // A NaN (no number at all) and infinities: silence and the clip values.
+    for (float fx : {1.5f, -2.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                     -std::numeric_limits<float>::infinity()}) {
         std::uint32_t u;
         std::memcpy(&u, &fx, 4);
         put32(data, u);
@@ -274,10 +277,13 @@ TEST_F(VekwfTest, FloatBeyondFullScaleClipsInsteadOfWrapping) {
     s.bits = 32;
     Header hd = open(write("clip.wav", makeWav(s, data)));
     ASSERT_NE(hd.h, 0);
-    const Bytes got = readAll(hd, 4);
-    ASSERT_EQ(got.size(), 4u);
+    const Bytes got = readAll(hd, 10);
+    ASSERT_EQ(got.size(), 10u);
     EXPECT_EQ(static_cast<int16_t>(got[0] | got[1] << 8), 32767);
     EXPECT_EQ(static_cast<int16_t>(got[2] | got[3] << 8), -32768);
+    EXPECT_EQ(static_cast<int16_t>(got[4] | got[5] << 8), 0);
+    EXPECT_EQ(static_cast<int16_t>(got[6] | got[7] << 8), 32767);
+    EXPECT_EQ(static_cast<int16_t>(got[8] | got[9] << 8), -32768);
     CloseReadWaveFile(hd.h);
 }
 
