@@ -6,10 +6,27 @@
 namespace vekshell {
 
 namespace {
-QLocale grouped(const QLocale& loc) {
-    QLocale l = loc;
-    l.setNumberOptions(l.numberOptions() & ~QLocale::OmitGroupSeparator);
-    return l;
+// The patterns group by three digits and print ASCII digits; only the two
+// separator characters come from the user's locale. (Formatting in the
+// locale itself would also take its digits and its grouping rules: no
+// separator in "4883" for Spanish or Polish, "12,34,567" for Indian English.)
+QString withLocaleSeparators(double v, int decimals, const QLocale& loc) {
+    QLocale c = QLocale::c();
+    c.setNumberOptions(c.numberOptions() & ~QLocale::OmitGroupSeparator);
+    const QString plain = c.toString(v, 'f', decimals);  // "1,234,567.89"
+    const QString group = loc.groupSeparator();
+    const QString point = loc.decimalPoint();
+    QString out;
+    out.reserve(plain.size());
+    for (const QChar ch : plain) {
+        if (ch == u',')
+            out += group;
+        else if (ch == u'.')
+            out += point;
+        else
+            out += ch;
+    }
+    return out;
 }
 
 QString kbOrMb(float k, const QLocale& loc) {
@@ -18,12 +35,12 @@ QString kbOrMb(float k, const QLocale& loc) {
 }
 }  // namespace
 
-QString formatFixed2(double v, const QLocale& loc) { return grouped(loc).toString(v, 'f', 2); }
+QString formatFixed2(double v, const QLocale& loc) { return withLocaleSeparators(v, 2, loc); }
 
 QString formatGroupedInt(double v, const QLocale& loc) {
     const double r = std::nearbyint(v);  // ties to even
     if (r == 0.0) return QString();      // "#" digits only: nothing for zero
-    return grouped(loc).toString(r, 'f', 0);
+    return withLocaleSeparators(r, 0, loc);
 }
 
 QString selectedSizeText(std::uint32_t bytes, const QLocale& loc) {

@@ -144,3 +144,20 @@ TEST(ShellStatusFormat, TotalAndFreeSpace) {
     EXPECT_EQ(totalSizeText(2048, 2560, en), "2.00KB (Disk free space: 2MB)");  // 2.5 rounds to even
     EXPECT_EQ(totalSizeText(2048, 300, en), "2.00KB (Disk free space: MB)");    // "###,###" prints no 0
 }
+
+TEST(ShellStatusFormat, OnlyTheSeparatorsComeFromTheLocale) {
+    // Groups of three and ASCII digits whatever the locale's own rules; the
+    // thousands and decimal separators are the locale's.
+    const QLocale es(QLocale::Spanish, QLocale::Spain);
+    const QLocale pl(QLocale::Polish, QLocale::Poland);
+    const QLocale in(QLocale::English, QLocale::India);
+    const QLocale ar(QLocale::Arabic, QLocale::Egypt);
+    EXPECT_EQ(selectedSizeText(1048000, es), "1.023,44KB");
+    EXPECT_EQ(totalSizeText(0, 5000000, es), "0,00KB (Disk free space: 4.883MB)");
+    EXPECT_EQ(totalSizeText(1548288, 5000000, pl), "1,48MB (Disk free space: 4" + pl.groupSeparator() + "883MB)");
+    EXPECT_EQ(totalSizeText(0, 0xFFFFFFFFu, in), "0.00KB (Disk free space: 4,194,304MB)");
+    EXPECT_EQ(formatFixed2(1234567.125, in), "1,234,567.13");
+    EXPECT_EQ(selectedSizeText(1048000, ar),
+              "1" + ar.groupSeparator() + "023" + ar.decimalPoint() + "44KB");
+    EXPECT_EQ(formatGroupedInt(4883.0, ar), "4" + ar.groupSeparator() + "883");
+}
