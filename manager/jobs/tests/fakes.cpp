@@ -125,34 +125,32 @@ std::vector<std::int16_t> samples16(const Bytes& b) {
 }
 
 Bytes wavImage(int bits, int channels, std::uint32_t rate, const Bytes& data, std::uint16_t tag) {
-    Bytes b;
-    b.reserve(45 + data.size());
-    auto p16 = [&](std::uint32_t v) {
-        b.push_back(v & 0xFF);
-        b.push_back((v >> 8) & 0xFF);
+    // The 44-byte canonical header, filled by offset and then followed by
+    // the data (padded to an even length as RIFF chunks are).
+    std::uint8_t h[44] = {};
+    auto p16 = [&](std::size_t at, std::uint32_t v) {
+        h[at] = static_cast<std::uint8_t>(v & 0xFF);
+        h[at + 1] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
     };
-    auto p32 = [&](std::uint32_t v) {
-        p16(v & 0xFFFF);
-        p16(v >> 16);
+    auto p32 = [&](std::size_t at, std::uint32_t v) {
+        p16(at, v & 0xFFFF);
+        p16(at + 2, v >> 16);
     };
-    auto tagStr = [&](const char* t) {
-        for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(t[i]));
-    };
-    tagStr("RIFF");
-    p32(static_cast<std::uint32_t>(36 + data.size() + (data.size() & 1)));
-    tagStr("WAVE");
-    tagStr("fmt ");
-    p32(16);
-    p16(tag);
-    p16(static_cast<std::uint32_t>(channels));
-    p32(rate);
-    p32(rate * static_cast<std::uint32_t>(channels * bits / 8));
-    p16(static_cast<std::uint32_t>(channels * bits / 8));
-    p16(static_cast<std::uint32_t>(bits));
-    tagStr("data");
-    p32(static_cast<std::uint32_t>(data.size()));
-    b.insert(b.end(), data.begin(), data.end());
-    if (data.size() & 1) b.push_back(0);
+    std::memcpy(h, "RIFF", 4);
+    p32(4, static_cast<std::uint32_t>(36 + data.size() + (data.size() & 1)));
+    std::memcpy(h + 8, "WAVEfmt ", 8);
+    p32(16, 16);
+    p16(20, tag);
+    p16(22, static_cast<std::uint32_t>(channels));
+    p32(24, rate);
+    p32(28, rate * static_cast<std::uint32_t>(channels * bits / 8));
+    p16(32, static_cast<std::uint32_t>(channels * bits / 8));
+    p16(34, static_cast<std::uint32_t>(bits));
+    std::memcpy(h + 36, "data", 4);
+    p32(40, static_cast<std::uint32_t>(data.size()));
+    Bytes b(sizeof h + data.size() + (data.size() & 1), 0);
+    std::memcpy(b.data(), h, sizeof h);
+    if (!data.empty()) std::memcpy(b.data() + sizeof h, data.data(), data.size());
     return b;
 }
 
