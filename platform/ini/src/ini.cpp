@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vek::ini {
@@ -101,9 +102,20 @@ std::string IniFile::text() const {
 
 bool IniFile::save(const std::string& path) const {
     if (path.empty()) return false;
-    std::string tmp = path + ".XXXXXX";
+    // A settings file that is a link to another file stays a link: the file
+    // it points to is the one replaced. The new file keeps the old one's
+    // permissions (a new file stays private to the user, as mkstemp makes it).
+    std::string target = path;
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+        target = real;
+        std::free(real);
+    }
+    struct stat old {};
+    const bool existed = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    std::string tmp = target + ".XXXXXX";
     int fd = ::mkstemp(tmp.data());
     if (fd < 0) return false;
+    if (existed) (void)::fchmod(fd, old.st_mode & 07777);
     std::FILE* f = ::fdopen(fd, "wb");
     if (!f) {
         ::close(fd);
@@ -114,7 +126,7 @@ bool IniFile::save(const std::string& path) const {
     bool ok = std::fwrite(t.data(), 1, t.size(), f) == t.size();
     ok = (std::fflush(f) == 0) && ok;
     ok = (std::fclose(f) == 0) && ok;
-    if (ok) ok = std::rename(tmp.c_str(), path.c_str()) == 0;
+    if (ok) ok = std::rename(tmp.c_str(), target.c_str()) == 0;
     if (!ok) std::remove(tmp.c_str());
     return ok;
 }

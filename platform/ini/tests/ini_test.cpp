@@ -109,3 +109,24 @@ TEST(ProfileIniFile, MissingFolderFails) {
     IniFile f;
     EXPECT_FALSE(f.save(""));
 }
+
+// Rewriting keeps what the file was: a link to a file elsewhere stays a link
+// (the file it points to gets the new text), and the permissions stay.
+TEST(ProfileIniFile, RewriteKeepsLinksAndPermissions) {
+    TempDir t;
+    fs::create_directory(t.dir / "real");
+    const fs::path real = t.dir / "real" / "VekShell.ini";
+    const fs::path link = t.dir / "VekShell.ini";
+    ASSERT_TRUE(vek::ini::writePrivateProfileString("Main", "Flags", "0", real.string()));
+    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                              fs::perms::others_read);
+    fs::create_symlink(real, link);
+    ASSERT_TRUE(vek::ini::writePrivateProfileString("Main", "ShowCmd", "1", link.string()));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(slurp(real), "[Main]\r\nFlags=0\r\nShowCmd=1\r\n");
+    EXPECT_EQ(fs::status(real).permissions(), fs::perms::owner_read | fs::perms::owner_write |
+                                                  fs::perms::group_read | fs::perms::others_read);
+    // No temporary file left beside either.
+    EXPECT_EQ(std::distance(fs::directory_iterator(t.dir / "real"), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(t.dir), fs::directory_iterator()), 2);
+}
