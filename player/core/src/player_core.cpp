@@ -79,7 +79,9 @@ void PlayerCore::loadHeader() {
     // file shorter than stub and header has no recording: zero, not negative.
     const double stored = static_cast<double>(size) - static_cast<double>(m_layout.stubSize + kHeaderBytes);
     const double seconds = stored / m_layout.storedBytesPerSecond + 0.5;
-    m_total = seconds > 0 ? static_cast<std::uint32_t>(seconds) : 0;
+    // A size beyond any real file (over 4 TB of SP data) saturates rather
+    // than converting an out-of-range double.
+    m_total = !(seconds > 0) ? 0 : seconds >= 4294967295.0 ? 4294967295u : static_cast<std::uint32_t>(seconds);
     m_shownElapsed = 0;
 }
 

@@ -132,6 +132,42 @@ TEST(PlayerTitle, TotalRoundsHalfUpAndIgnoresMissingRecording) {
     EXPECT_EQ(Rig(spPlayerFile(0)).title(), "Player [00:00:00]-[00:00:00]");
 }
 
+// A player file that reports an absurd size and holds a header of zeros.
+class HugeFile final : public PlayerFile {
+public:
+    explicit HugeFile(std::int64_t size) : m_size(size) {}
+    bool open() override { return true; }
+    void close() override {}
+    std::int64_t size() override { return m_size; }
+    bool seek(std::uint64_t) override { return true; }
+    std::size_t read(void* dst, std::size_t n) override {
+        std::memset(dst, 0, n);
+        return n;
+    }
+
+private:
+    std::int64_t m_size;
+};
+
+TEST(PlayerTitle, TotalOfAnImpossiblyLargeFileSaturates) {
+    FakeDevice device;
+    FakeDecoder decoder;
+    vek::VoiceEffect fx;
+    // 2^50 bytes: 2^40 seconds of SP data, far beyond a 32-bit count.
+    HugeFile huge(std::int64_t{1} << 50);
+    PlayerCore core(kSpLayout, huge, device, decoder, fx);
+    core.loadHeader();
+    EXPECT_EQ(core.totalSeconds(), 4294967295u);
+    char buf[40];
+    EXPECT_EQ(core.title(buf), 33u);
+    EXPECT_STREQ(buf, "Player [00:00:00]-[1193046:28:15]");
+    // Just below the limit the count is still exact.
+    HugeFile big(kSpStubSize + kHeaderBytes + std::int64_t{1024} * 4000000000LL);
+    PlayerCore core2(kSpLayout, big, device, decoder, fx);
+    core2.loadHeader();
+    EXPECT_EQ(core2.totalSeconds(), 4000000000u);
+}
+
 TEST(PlayerCore, TitleSequenceOfAShortRecordingAndEndOfData) {
     Rig rig(spPlayerFile(5, 0, 80));
     EXPECT_EQ(rig.title(), "Player [00:00:00]-[00:00:03]");

@@ -99,6 +99,24 @@ TEST(SelfPlaying, RecognisesEitherStubAndPicksItsLayout) {
     EXPECT_TRUE(PayloadHeader::hasTag(raw));
     EXPECT_EQ(PayloadHeader::read(raw).effect, 3);
     EXPECT_EQ(PayloadHeader::read(raw).level, 40);
+
+    // The tag at 51200 wins: 78848 is not looked at then, even when an SP
+    // header sits there too. Only the first seven tag bytes are compared.
+    auto both = withHeaderAt(kAdpcmStubSize, 5, kSpStubSize - kAdpcmStubSize);
+    both[kAdpcmStubSize + 7] = 'X';
+    PayloadHeader spHeader{4, 1, 2};
+    spHeader.write(raw);
+    std::memcpy(both.data() + kSpStubSize, raw, kHeaderBytes);
+    auto first = selfPlayingInput(both);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->layout.stubSize, kAdpcmStubSize);
+    EXPECT_EQ(first->mode, vek::RecordingMode::HQ);
+    // Six matching bytes are not a tag: the header at 78848 is found instead.
+    both[kAdpcmStubSize + 6] = 'X';
+    auto second = selfPlayingInput(both);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->layout.stubSize, kSpStubSize);
+    EXPECT_EQ(second->mode, vek::RecordingMode::SP);
 }
 
 TEST(SelfPlaying, Sc4InputOfAnAdpcmModeCarriesTheFrameStream) {

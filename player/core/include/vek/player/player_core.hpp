@@ -126,7 +126,8 @@ public:
     int levelByte() const { return m_level; }
     const PayloadHeader& header() const { return m_header; }
 
-    // "Player [HH:MM:SS]-[HH:MM:SS]" into `out` (at least 32 bytes), without
+    // "Player [HH:MM:SS]-[HH:MM:SS]" into `out` (at least 40 bytes: the hours
+    // of a 32-bit second count take up to 7 digits), without
     // the printf family so the stubs stay small. Returns the length.
     std::size_t title(char* out) const;
     // Elapsed seconds after `blocks` buffers read, rounded half up.
