@@ -10,6 +10,7 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vek::winreg {
@@ -49,9 +50,19 @@ std::optional<QByteArray> request(const QString& socketPath, const QByteArray& l
     return reply.left(reply.indexOf('\n'));
 }
 
+// The registry folder is trusted only when it is a real folder (no link) of
+// our own user: a folder another user made in the shared temporary
+// directory could offer sockets that answer for our windows, or take ours.
+bool ownFolder(const QString& dir) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(dir).constData(), &st) != 0) return false;
+    return S_ISDIR(st.st_mode) && st.st_uid == ::getuid();
+}
+
 QStringList sockets() {
     QDir d(WindowRegistry::directory());
     QStringList out;
+    if (!ownFolder(d.path())) return out;
     for (const auto& fi : d.entryInfoList(QDir::System | QDir::Files | QDir::Hidden, QDir::Name))
         if (fi.fileName().endsWith(QLatin1String(".sock"))) out << fi.absoluteFilePath();
     return out;
@@ -108,6 +119,7 @@ bool WindowRegistry::registerWindow(QWidget* w, const QString& className,
     if (!server_) {
         const QString dir = directory();
         QDir().mkpath(dir);
+        if (!ownFolder(dir)) return false;
         // Private to the user: other users must not raise our windows.
         QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         const QString path = dir + QStringLiteral("/%1.sock").arg(QCoreApplication::applicationPid());

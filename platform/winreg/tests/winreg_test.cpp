@@ -12,6 +12,9 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace vek::winreg;
 
 namespace {
@@ -25,9 +28,9 @@ QTemporaryDir& runtimeDir() {
 
 class Peer {
 public:
-    Peer(const QString& cls, const QString& title, bool minimised = false) {
+    Peer(const QString& cls, const QString& title, bool minimised = false, const QString& runtime = {}) {
         auto env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_RUNTIME_DIR", runtimeDir().path());
+        env.insert("XDG_RUNTIME_DIR", runtime.isEmpty() ? runtimeDir().path() : runtime);
         env.insert("QT_QPA_PLATFORM", "offscreen");
         p_.setProcessEnvironment(env);
         QStringList args{cls, title};
@@ -134,6 +137,34 @@ TEST_F(WindowRegistryTest, OwnWindowsAnswerWithoutASocketRoundTrip) {
     EXPECT_FALSE(w.isMinimized());
     WindowRegistry::instance().unregisterWindow(&w);
     EXPECT_FALSE(findWindow("TLocal", "").has_value());
+}
+
+// A registry folder that belongs to another user (made in the shared
+// temporary directory before us) is neither served from nor searched.
+TEST_F(WindowRegistryTest, AFolderOfAnotherUserIsNotTrusted) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can make a folder of another user";
+    QTemporaryDir runtime;
+    ASSERT_TRUE(runtime.isValid());
+    const QString foreign = runtime.path() + "/voice-lumo-windows";
+    ASSERT_TRUE(QDir().mkpath(foreign));
+    ASSERT_EQ(::chown(QFile::encodeName(foreign).constData(), 65534, 65534), 0);
+    ::chmod(QFile::encodeName(foreign).constData(), 0777);
+    {
+        Peer peer("TForeign", "foreign", false, runtime.path());
+        EXPECT_FALSE(peer.ok());
+        if (peer.process().state() != QProcess::NotRunning) peer.process().waitForFinished(5000);
+        EXPECT_EQ(peer.process().state(), QProcess::NotRunning);
+        EXPECT_EQ(peer.process().exitCode(), 3);  // registration refused
+    }
+    EXPECT_TRUE(QDir(foreign).entryList(QDir::System | QDir::Files | QDir::Hidden).isEmpty());
+    // A lookup leaves such a folder alone: it neither asks its sockets nor
+    // cleans them up.
+    const QString planted = foreign + "/4242.sock";
+    { QFile f(planted); ASSERT_TRUE(f.open(QIODevice::WriteOnly)); }
+    WindowRegistry::setDirectory(foreign);
+    EXPECT_FALSE(findWindow("", "").has_value());
+    WindowRegistry::setDirectory(runtimeDir().path() + "/voice-lumo-windows");
+    EXPECT_TRUE(QFile::exists(planted));
 }
 
 int main(int argc, char** argv) {
