@@ -472,9 +472,13 @@ void TMainForm::GetMode() {
     if (memory_.isEmpty()) {
         chosen = names.front();
     } else {
+        // The memory's positions are compared (the list is at least as long
+        // here); when they all still hold the same names, the selection grew
+        // at its end and the last name is the one just picked (a Shift-click
+        // two rows further down describes that row, not the one between).
         chosen = names.back();
-        for (qsizetype i = 0; i < names.size(); ++i)
-            if (i >= memory_.size() || memory_[i] != names[i]) {
+        for (qsizetype i = 0; i < memory_.size(); ++i)
+            if (memory_[i] != names[i]) {
                 chosen = names[i];
                 break;
             }

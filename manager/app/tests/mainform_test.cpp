@@ -260,6 +260,22 @@ TEST_F(ShellMainForm, ModePanelFollowsTheFileSelectedLast) {
     EXPECT_EQ(form->panelText(0), "5 object(s) selected");
 }
 
+TEST_F(ShellMainForm, ModePanelDescribesTheFarEndOfAGrownSelection) {
+    writeSp(folder + "A.SC4", 130);                  // 65 s
+    writeHqSized(folder + "B.SC4", 1536000);         // 369 s
+    writeAdpcmSc4(folder + "C.sc4", 300, true);      // SHQ
+    open();
+    form->GetStatistics();
+    click("A.SC4");
+    EXPECT_EQ(form->panelText(2), "SP  [00:01:05]");
+    // Shift-click two rows down: A, B and C are selected; C was picked.
+    click("C.sc4", Qt::ShiftModifier);
+    ASSERT_EQ(form->ShellListView->selectedNames(), (QStringList{"A.SC4", "B.SC4", "C.sc4"}));
+    const qint64 cSize = QFileInfo(folder + "C.sc4").size();
+    EXPECT_EQ(form->panelText(2), "SHQ " + QString::fromStdString(vek::formatDuration(vek::RecordingMode::SHQ, cSize)));
+    EXPECT_EQ(form->selectionMemory(), (QStringList{"A.SC4", "B.SC4", "C.sc4"}));
+}
+
 // ------------------------------------------------------------- commands
 
 TEST_F(ShellMainForm, ConversionNeedsAFocusedSelectionOfTheRightKind) {
