@@ -219,14 +219,20 @@ void runSc4ToWavJob(JobContext& ctx) {
         st.pointCodecBlock();
         const std::int32_t ready =
             guarded([&] { return sp ? ctx.codecs.spInitDecoder() : ctx.codecs.adpcmInitDecoder(); });
+        // The input (the frame file for HQ and SHQ) is closed before the
+        // frame file is removed: an open file cannot be deleted everywhere.
         if (!ready) {
             say(ctx, "Decoding error!", MessageIcon::Error);
+            in.close();
+            frames.remove();
             continue;
         }
         const std::int32_t rate = st.ConvMode == kModeSHQ ? 11025 : 8000;
         const WaveLibrary::Handle wav = ctx.wave.writeHeader(target.c_str(), 16, 1, rate);
         if (!wav) {
             say(ctx, "Write error! (" + targetName + ")", MessageIcon::Warning);
+            in.close();
+            frames.remove();
             continue;
         }
 
