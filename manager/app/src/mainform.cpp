@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -716,8 +717,13 @@ void TMainForm::tmrRefreshTimer() {
 
 bool TMainForm::eventFilter(QObject* o, QEvent* e) {
     if (o == cmbMask || o == cmbMask->lineEdit()) {
-        if (e->type() == QEvent::FocusOut && !cmbMask->hasFocus() && !cmbMask->lineEdit()->hasFocus())
-            cmbMaskExit();
+        if (e->type() == QEvent::FocusOut && !cmbMask->hasFocus() && !cmbMask->lineEdit()->hasFocus()) {
+            // Only a move to another control of the window is an exit: while
+            // another program is in front, or a popup (the box's own list, a
+            // context menu) is open, the box stays the focused control.
+            const Qt::FocusReason why = static_cast<QFocusEvent*>(e)->reason();
+            if (why != Qt::ActiveWindowFocusReason && why != Qt::PopupFocusReason) cmbMaskExit();
+        }
         else if (e->type() == QEvent::KeyRelease && o == cmbMask->lineEdit())
             cmbMaskKeyUp(static_cast<QKeyEvent*>(e)->key());
         else if (e->type() == QEvent::KeyPress && o == cmbMask->lineEdit()) {

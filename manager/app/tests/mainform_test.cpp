@@ -492,6 +492,30 @@ TEST_F(ShellMainForm, FilterIsAppliedOnLeavingOnEnterAndOnPicking) {
     EXPECT_EQ(form->ShellListView->itemCount(), 4);
 }
 
+TEST_F(ShellMainForm, FilterWaitsWhileTheWindowIsInTheBackground) {
+    writeSp(folder + "A.SC4", 1);
+    writeBytes(folder + "c.txt", "x");
+    open();
+    form->cmbMask->setFocus();
+    ASSERT_TRUE(waitFor([&] { return form->cmbMask->hasFocus(); }));
+    form->cmbMask->lineEdit()->selectAll();
+    QTest::keyClicks(form->cmbMask->lineEdit(), "*.sc4");
+    // Another program comes to the front: the box keeps its place as the
+    // window's focused control, so nothing is applied yet.
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    EXPECT_EQ(form->lastFilterText(), "*");
+    EXPECT_EQ(form->ShellListView->itemCount(), 2);
+    // Back in the window, the focus moves on to the list: now it is applied.
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    focusList();
+    EXPECT_EQ(form->lastFilterText(), "*.sc4");
+    EXPECT_EQ(form->ShellListView->allNames(), QStringList{"A.SC4"});
+}
+
 TEST_F(ShellMainForm, FindKeysAndComboKeys) {
     QDir().mkpath(folder + "deeper");
     open();
