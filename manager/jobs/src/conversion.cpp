@@ -491,11 +491,19 @@ void runWavToSc4Job(JobContext& ctx) {
             continue;
         }
         if (!sp) {
-            const std::int32_t packed =
-                guarded([&] { return ctx.codecs.adpcmToSc4(frames.path().c_str(), target.c_str(), shq ? -1 : 0); });
+            // A failed packing leaves a cut container behind, which is
+            // removed. A target that cannot be opened for writing at all (a
+            // folder of that name, a read-only file) was never touched and
+            // stays: appending nothing tells the two apart without truncating.
+            std::int32_t packed = 0;
+            if (std::FILE* probe = std::fopen(target.c_str(), "ab")) {
+                std::fclose(probe);
+                packed = guarded(
+                    [&] { return ctx.codecs.adpcmToSc4(frames.path().c_str(), target.c_str(), shq ? -1 : 0); });
+                if (!packed) std::remove(target.c_str());
+            }
             frames.remove();
             if (!packed) {
-                std::remove(target.c_str());
                 say(ctx, "Write error! (" + targetName + ")", MessageIcon::Warning);
                 if (!ctx.ui.ContinueFlag) break;
                 continue;

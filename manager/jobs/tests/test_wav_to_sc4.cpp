@@ -334,6 +334,7 @@ TEST_F(WavToSc4, UnwritableTargetsAreReportedNotCounted) {
     runWavToSc4(kModeHQ, {"t.wav"});
     ASSERT_EQ(ui.boxes.size(), 2u);
     EXPECT_EQ(ui.boxes[1].text, "Write error! (t.sc4)");
+    EXPECT_TRUE(fs::is_directory(list("t.sc4")));  // what could not be written is not removed either
     EXPECT_EQ(state.ConvertedCount, 0);
     EXPECT_TRUE(main.shown.empty());
     EXPECT_TRUE(tempDirEmpty());

@@ -69,6 +69,27 @@ TEST(VekconvToSc4, ReadOnlyFolderGivesAWriteErrorAndNoFile) {
     EXPECT_FALSE(fs::exists(s.path / "ro" / "w.sc4"));
 }
 
+TEST(VekconvToSc4, AReadOnlyTargetThatCannotBeReplacedStays) {
+    ScratchDir s;
+    const auto prefix = unprivilegedPrefix();
+    if (!prefix) GTEST_SKIP() << "cannot run as an unprivileged user here";
+    // The folder lets anyone create and remove files; the old SC4 file in it
+    // is read-only, so "replace" cannot open it.
+    fs::create_directories(s.path / "rw");
+    fs::permissions(s.path / "rw", fs::perms::all);
+    writeFile(s.path / "rw" / "w.wav", wavImage(16, 1, 8000, toneData(9000, 1, 8000)));
+    const Bytes old = {1, 2, 3, 4};
+    writeFile(s.path / "rw" / "w.sc4", old);
+    fs::permissions(s.path / "rw" / "w.sc4", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    for (const char* mode : {"hq", "shq"}) {
+        const RunResult r = runPrefixed(
+            *prefix, std::string("to-sc4 --yes --mode ") + mode + " '" + (s.path / "rw" / "w.wav").string() + "'", s.path);
+        EXPECT_EQ(r.status, 1) << mode;
+        EXPECT_NE(r.err.find("Write error! (w.sc4)"), std::string::npos) << mode << ": " << r.err;
+        EXPECT_EQ(readFile(s.path / "rw" / "w.sc4"), old) << mode;
+    }
+}
+
 // Linear interpolation to the codec rate: the reference the decoded speech
 // is compared with, so the figure measures the codec round trip.
 std::vector<double> resampleLinear(const std::vector<std::int16_t>& x, double ratio) {
