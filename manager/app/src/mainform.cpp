@@ -490,7 +490,9 @@ void TMainForm::GetMode() {
     }
     const QString path = ShellListView->path() + chosen;
     QFile f(path);
-    if (f.open(QIODevice::ReadOnly)) {
+    // Only a regular file is opened: opening a pipe (or a device) named like
+    // a voice file would wait for a writer and hold the window.
+    if (QFileInfo(path).isFile() && f.open(QIODevice::ReadOnly)) {
         const qint64 size = f.size();
         std::uint8_t head[5] = {0, 0, 0, 0, 0};
         f.read(reinterpret_cast<char*>(head), 5);

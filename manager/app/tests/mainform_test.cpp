@@ -34,7 +34,14 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace vekshell;
 using namespace vekshell::test;
@@ -274,6 +281,31 @@ TEST_F(ShellMainForm, ModePanelDescribesTheFarEndOfAGrownSelection) {
     const qint64 cSize = QFileInfo(folder + "C.sc4").size();
     EXPECT_EQ(form->panelText(2), "SHQ " + QString::fromStdString(vek::formatDuration(vek::RecordingMode::SHQ, cSize)));
     EXPECT_EQ(form->selectionMemory(), (QStringList{"A.SC4", "B.SC4", "C.sc4"}));
+}
+
+TEST_F(ShellMainForm, ModePanelNeverOpensAPipeNamedLikeAVoiceFile) {
+    const QString pipe = folder + "P.sc4";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    open();
+    form->GetStatistics();
+    // Opening a pipe for reading waits for a writer. Should the window do
+    // that, this thread comes along as the writer (and records it), so that
+    // the test ends either way.
+    std::atomic<bool> rescued{false}, done{false};
+    std::thread writer([&] {
+        for (int i = 0; i < 40 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const int fd = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) {  // only possible while a reader has it open
+            rescued = true;
+            ::close(fd);
+        }
+    });
+    click("P.sc4");
+    done = true;
+    writer.join();
+    EXPECT_FALSE(rescued);
+    EXPECT_EQ(form->panelText(0), "1 object(s) selected");
+    EXPECT_EQ(form->panelText(2), "");
 }
 
 // ------------------------------------------------------------- commands
