@@ -117,12 +117,18 @@ QStringList pasteFiles(const QStringList& sources, const QString& targetFolder, 
         }
         const QString srcAbs = fi.absoluteFilePath();
         QString dst = folder + fi.fileName();
-        const bool sameFolder = QDir::cleanPath(fi.absolutePath()) + '/' == folder;
+        // The same folder also when reached through a linked folder: the
+        // "existing" target would be the source itself, and replacing it
+        // would delete the source before copying it.
+        const QString canonFolder = QFileInfo(folder).canonicalFilePath();
+        const bool sameFolder = QDir::cleanPath(fi.absolutePath()) + '/' == folder ||
+                                (!canonFolder.isEmpty() && QFileInfo(fi.absolutePath()).canonicalFilePath() == canonFolder);
         if (sameFolder) {
             if (cut) continue;  // moving onto itself: nothing to do
             dst = copyName(folder, fi.fileName());
         }
-        if (fi.isDir() && isInside(folder, srcAbs)) {
+        if (fi.isDir() && (isInside(folder, srcAbs) ||
+                           (!fi.isSymLink() && !canonFolder.isEmpty() && isInside(canonFolder, fi.canonicalFilePath())))) {
             if (error) *error += QObject::tr("Cannot put %1 inside itself\n").arg(src);
             continue;
         }

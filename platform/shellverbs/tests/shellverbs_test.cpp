@@ -183,6 +183,32 @@ TEST_F(ShellVerbs, PasteIntoTheSameFolderAndIntoItself) {
     EXPECT_FALSE(err.isEmpty());
 }
 
+// A linked folder leads back to the source's own folder: the pasted entry
+// is a copy beside it, never a "replacement" that deletes the source first;
+// a folder pasted into itself through a link is refused.
+TEST_F(ShellVerbs, PasteThroughALinkedFolderKeepsTheSource) {
+    QDir().mkpath(root + "real/inner");
+    writeFile(root + "real/m.sc4", "voice");
+    ASSERT_TRUE(QFile::link(root + "real", root + "alias"));
+    answer = true;  // would say yes to a replacement
+    QString err;
+    auto w = pasteFiles({root + "real/m.sc4"}, root + "alias/", false, nullptr, &err);
+    EXPECT_EQ(readFile(root + "real/m.sc4"), "voice");
+    EXPECT_EQ(w, QStringList{root + "alias/Copy of m.sc4"});
+    EXPECT_TRUE(questions.isEmpty());
+    // Cut and pasted onto itself through the link: nothing moves, nothing is lost.
+    w = pasteFiles({root + "real/m.sc4"}, root + "alias", true, nullptr, &err);
+    EXPECT_TRUE(w.isEmpty());
+    EXPECT_EQ(readFile(root + "real/m.sc4"), "voice");
+    // A folder into its own subfolder by way of the link.
+    ASSERT_TRUE(QFile::link(root + "real/inner", root + "innerlink"));
+    err.clear();
+    w = pasteFiles({root + "real"}, root + "innerlink", false, nullptr, &err);
+    EXPECT_TRUE(w.isEmpty());
+    EXPECT_FALSE(err.isEmpty());
+    EXPECT_FALSE(QFile::exists(root + "real/inner/real"));
+}
+
 TEST_F(ShellVerbs, DeleteGoesToTheTrashAfterConfirmation) {
     writeFile(root + "x.sc4", "bytes");
     answer = false;
