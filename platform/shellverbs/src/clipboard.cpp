@@ -133,6 +133,13 @@ QStringList pasteFiles(const QStringList& sources, const QString& targetFolder, 
             continue;
         }
         if (QFileInfo::exists(dst)) {
+            // Replacing a folder that holds the source would delete the
+            // source before it is copied.
+            const QString canonDst = QFileInfo(dst).canonicalFilePath();
+            if (isInside(srcAbs, dst) || (!canonDst.isEmpty() && isInside(fi.canonicalFilePath(), canonDst))) {
+                if (error) *error += QObject::tr("Cannot replace %1: it holds %2\n").arg(dst, src);
+                continue;
+            }
             if (!ask(owner, QObject::tr("Confirm File Replace"),
                      QObject::tr("This folder already contains an item named \"%1\".\r"
                                  "Do you want to replace it?").arg(QFileInfo(dst).fileName())))

@@ -209,6 +209,22 @@ TEST_F(ShellVerbs, PasteThroughALinkedFolderKeepsTheSource) {
     EXPECT_FALSE(QFile::exists(root + "real/inner/real"));
 }
 
+// Pasting a.../x/x into the folder that holds .../x: the entry to be
+// replaced holds the source, so nothing is replaced (or lost).
+TEST_F(ShellVerbs, PasteNeverReplacesAFolderHoldingTheSource) {
+    QDir().mkpath(root + "x/x");
+    writeFile(root + "x/x/m.sc4", "voice");
+    answer = true;
+    for (bool cut : {false, true}) {
+        QString err;
+        const auto w = pasteFiles({root + "x/x"}, root, cut, nullptr, &err);
+        EXPECT_TRUE(w.isEmpty());
+        EXPECT_FALSE(err.isEmpty());
+        EXPECT_EQ(readFile(root + "x/x/m.sc4"), "voice");
+    }
+    EXPECT_TRUE(questions.isEmpty());
+}
+
 TEST_F(ShellVerbs, DeleteGoesToTheTrashAfterConfirmation) {
     writeFile(root + "x.sc4", "bytes");
     answer = false;
