@@ -69,7 +69,9 @@ void TempFile::remove() {
 bool FileExistsNotDir(const std::string& path) {
     std::error_code ec;
     const auto st = fs::status(path, ec);
-    return !ec && fs::exists(st) && !fs::is_directory(st);
+    // Only a regular file counts. A folder of that name is absent, and so is
+    // a pipe or a device: opening one could wait for ever and hold the job.
+    return !ec && fs::is_regular_file(st);
 }
 
 std::string lowerExtension(const std::string& name) {
@@ -100,6 +102,14 @@ std::string fileName(const std::string& path) {
 // stem keeps its case (MEMO.SC4 -> MEMO.wav).
 std::string replaceExtension(const std::string& path, const char* ext3) {
     return path.substr(0, path.size() - 3) + ext3;
+}
+
+// A pipe, a device or a socket holds the target name: it is neither
+// replaced nor opened (opening a pipe for writing waits for a reader).
+bool targetHeldByNonFile(const std::string& path) {
+    std::error_code ec;
+    const auto st = fs::status(path, ec);
+    return fs::exists(st) && !fs::is_regular_file(st) && !fs::is_directory(st);
 }
 
 void say(JobContext& ctx, const std::string& text, MessageIcon icon) {
@@ -204,6 +214,10 @@ void runSc4ToWavJob(JobContext& ctx) {
         const std::string target = replaceExtension(source, "wav");
         const std::string targetName = fileName(target);
         if (FileExistsNotDir(target) && !confirmReplace(ctx, targetName)) continue;
+        if (targetHeldByNonFile(target)) {
+            say(ctx, "Write error! (" + targetName + ")", MessageIcon::Warning);
+            continue;
+        }
 
         const bool sp = st.ConvMode == kModeSP;
         TempFile frames;  // removed on every way out of this iteration
@@ -373,6 +387,10 @@ void runWavToSc4Job(JobContext& ctx) {
         const std::string target = replaceExtension(source, "sc4");
         const std::string targetName = fileName(target);
         if (FileExistsNotDir(target) && !confirmReplace(ctx, targetName)) continue;
+        if (targetHeldByNonFile(target)) {
+            say(ctx, "Write error! (" + targetName + ")", MessageIcon::Warning);
+            continue;
+        }
 
         st.pointCodecBlock();
         const std::int32_t ready =

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <sys/stat.h>
+
 #include "fakes.hpp"
 #include "vek/codec/adpcm.hpp"
 #include "vek/codec/bytestream.hpp"
@@ -303,6 +305,24 @@ TEST_F(Sc4ToWav, AWavThatDidNotReachTheDiskIsReportedRemovedAndNotCounted) {
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, "Write error! (long.wav)");
     EXPECT_FALSE(fs::exists(list("s.wav")));
+}
+
+// A pipe is never opened: as a source it is skipped like a folder, as a
+// target it is a write error (opening it would wait for a reader for ever).
+TEST_F(Sc4ToWav, PipesAreNeitherReadNorWritten) {
+    ASSERT_EQ(::mkfifo(list("pipe.sc4").c_str(), 0600), 0);
+    writeFile(list("q.sc4"), spSc4(1));
+    ASSERT_EQ(::mkfifo(list("q.wav").c_str(), 0600), 0);
+    writeFile(list("ok.sc4"), spSc4(1));
+    runSc4ToWav({"pipe.sc4", "q.sc4", "ok.sc4"});
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, "Write error! (q.wav)");
+    EXPECT_EQ(ui.boxes[0].icon, MessageIcon::Warning);
+    EXPECT_TRUE(ui.questions.empty());
+    EXPECT_TRUE(fs::is_fifo(list("q.wav")));
+    EXPECT_FALSE(fs::exists(list("pipe.wav")));
+    EXPECT_EQ(state.ConvertedCount, 1);
+    EXPECT_EQ(main.shown, std::vector<std::string>{main.folder + "ok.wav"});
 }
 
 TEST_F(Sc4ToWav, CancelFinishesTheFileShorterCountsItAndStops) {

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <random>
 
+#include <sys/stat.h>
+
 #include "fakes.hpp"
 #include "vek/codec/adpcm.hpp"
 #include "vek/codec/bytestream.hpp"
@@ -362,6 +364,24 @@ TEST_F(WavToSc4, AWriteErrorAfterCancelStillStopsTheWalk) {
     EXPECT_TRUE(ui.questions.empty());  // next.wav is not looked at
     EXPECT_EQ(readFile(list("next.sc4")), (Bytes{7, 7}));
     EXPECT_EQ(state.ConvertedCount, 0);
+    EXPECT_TRUE(tempDirEmpty());
+}
+
+TEST_F(WavToSc4, PipesAreNeitherReadNorWritten) {
+    ASSERT_EQ(::mkfifo(list("pipe.wav").c_str(), 0600), 0);
+    put("q.wav", {16, 1, 8000, tone(8000, 1, 16, 8000)});
+    ASSERT_EQ(::mkfifo(list("q.sc4").c_str(), 0600), 0);
+    for (std::uint8_t mode : {kModeSP, kModeHQ}) {
+        ui.boxes.clear();
+        runWavToSc4(mode, {"pipe.wav", "q.wav"});
+        ASSERT_EQ(ui.boxes.size(), 1u);
+        EXPECT_EQ(ui.boxes[0].text, "Write error! (q.sc4)");
+        EXPECT_TRUE(ui.questions.empty());
+        EXPECT_TRUE(fs::is_fifo(list("q.sc4")));
+        EXPECT_FALSE(fs::exists(list("pipe.sc4")));
+        EXPECT_EQ(state.ConvertedCount, 0);
+        EXPECT_TRUE(codecs.inputs.empty());
+    }
     EXPECT_TRUE(tempDirEmpty());
 }
 

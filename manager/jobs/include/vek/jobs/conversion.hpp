@@ -82,7 +82,8 @@ private:
     std::string m_path;
 };
 
-// True when path names an existing file; a folder counts as absent.
+// True when path names an existing regular file; a folder (or a pipe or a
+// device) counts as absent.
 bool FileExistsNotDir(const std::string& path);
 
 // Opens path into `in`, sets size to its size and recognises the recording
