@@ -25,15 +25,20 @@ endfunction()
 # A GoogleTest executable registered with CTest. LABELS: "core" for the fast,
 # deterministic tests of the portable core (also run under the sanitizers),
 # "gui" for headless Qt tests, "system" for tests that start real programs.
+# RUN_SERIAL: the tests never run beside other tests.
 function(vek_add_gtest name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "RUN_SERIAL" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   vek_target_defaults(${name})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
   if(NOT ARG_LABELS)
     set(ARG_LABELS core)
   endif()
-  gtest_discover_tests(${name} PROPERTIES LABELS "${ARG_LABELS}" DISCOVERY_TIMEOUT 60)
+  set(_serial FALSE)
+  if(ARG_RUN_SERIAL)
+    set(_serial TRUE)
+  endif()
+  gtest_discover_tests(${name} PROPERTIES LABELS "${ARG_LABELS}" RUN_SERIAL ${_serial} DISCOVERY_TIMEOUT 60)
 endfunction()
 
 # A Google Benchmark executable (not run by CTest; see scripts/bench).

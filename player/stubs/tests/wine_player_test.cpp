@@ -6,6 +6,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -30,8 +32,28 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
 int shell(const std::string& cmd) {
-    const int st = std::system(cmd.c_str());
+    // One Wine prefix for all runs of this build: making a prefix takes
+    // seconds and hundreds of megabytes, and the tests run one at a time.
+    const std::string withPrefix = "VEK_WINE_PREFIX='" VEK_WINE_PREFIX "' " + cmd;
+    const int st = std::system(withPrefix.c_str());
     return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+}
+
+// A scratch folder of this process, so that runs from two builds at once
+// never share files.
+fs::path scratch(const std::string& name) {
+    return fs::temp_directory_path() / ("vek-wine-test-" + name + "-" + std::to_string(::getpid()));
+}
+
+std::string tail(const fs::path& log) {
+    std::FILE* f = std::fopen(log.c_str(), "rb");
+    if (!f) return "(no log)";
+    std::string text;
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+    std::fclose(f);
+    return text.size() > 3000 ? text.substr(text.size() - 3000) : text;
 }
 
 void writeFile(const fs::path& p, const Bytes& b) {
@@ -145,7 +167,7 @@ struct Case {
 void playAndCompare(const Case& c) {
     const fs::path stubs = VEK_BIN_DIR;
     if (!fs::exists(stubs / "vekgplay.exe") || !fs::exists(stubs / "vekaplay.exe")) GTEST_SKIP() << "stubs not built";
-    const fs::path dir = fs::temp_directory_path() / ("vek-wine-test-" + std::string(c.name));
+    const fs::path dir = scratch(c.name);
     fs::remove_all(dir);
     fs::create_directories(dir);
     writeFile(dir / "in.sc4", c.sc4);
@@ -161,7 +183,7 @@ void playAndCompare(const Case& c) {
         fs::remove_all(dir);
         GTEST_SKIP() << "Wine, Xvfb or PulseAudio missing";
     }
-    ASSERT_EQ(rc, 0) << "see " << (dir / "run.log");
+    ASSERT_EQ(rc, 0) << tail(dir / "run.log");
 
     std::string why;
     const auto expect = vek::player::parseWavMono16(*vek::player::readFileBytes((dir / "expect.wav").string()), why);
@@ -212,7 +234,7 @@ TEST(WinePlayer, SpSelfPlayingFilePlaysWhatRenderSays) { playAndCompare({"sp", s
 TEST(WinePlayer, WithoutSoundDeviceShowsTheMessageAndStaysStopped) {
     const fs::path stubs = VEK_BIN_DIR;
     if (!fs::exists(stubs / "vekgplay.exe")) GTEST_SKIP() << "stubs not built";
-    const fs::path dir = fs::temp_directory_path() / "vek-wine-test-nodev";
+    const fs::path dir = scratch("nodev");
     fs::remove_all(dir);
     fs::create_directories(dir);
     writeFile(dir / "in.sc4", spSc4(4));
@@ -226,7 +248,7 @@ TEST(WinePlayer, WithoutSoundDeviceShowsTheMessageAndStaysStopped) {
         fs::remove_all(dir);
         GTEST_SKIP() << "Wine, Xvfb or PulseAudio missing";
     }
-    ASSERT_EQ(rc, 0);
+    ASSERT_EQ(rc, 0) << tail(dir / "run.log");
     const auto titles = vek::player::readFileBytes((dir / "titles.txt").string());
     ASSERT_TRUE(titles);
     const std::string text(titles->begin(), titles->end());
