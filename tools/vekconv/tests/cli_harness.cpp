@@ -2,10 +2,15 @@
 #include "cli_harness.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <random>
 #include <sstream>
+
+#include "vek/codec/adpcm.hpp"
+#include "vek/codec/bytestream.hpp"
+#include "vek/codec/sc4.hpp"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -70,6 +75,20 @@ Bytes randomBytes(std::size_t n, std::uint32_t seed) {
     Bytes b(n);
     for (auto& x : b) x = static_cast<std::uint8_t>(rng());
     return b;
+}
+
+Bytes hqRecording(std::size_t frames, Bytes* stream, bool shq) {
+    std::vector<std::int16_t> pcm(frames * 58);
+    for (std::size_t i = 0; i < pcm.size(); ++i) {
+        pcm[i] = static_cast<std::int16_t>(7000 * std::sin(i * 0.06) + 2000 * std::sin(i * 0.31));
+    }
+    vek::AdpcmCodec enc;
+    stream->assign(frames * 29, 0);
+    enc.encode(reinterpret_cast<const std::uint8_t*>(pcm.data()), pcm.size() * 2, stream->data());
+    vek::MemorySource src(stream->data(), stream->size());
+    vek::MemorySink sc4;
+    EXPECT_TRUE(vek::adpcmToSc4(src, sc4, shq));
+    return sc4.bytes();
 }
 
 }  // namespace vekconv::testing

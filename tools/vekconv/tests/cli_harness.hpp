@@ -39,4 +39,8 @@ protected:
 
 Bytes randomBytes(std::size_t n, std::uint32_t seed);
 
+// An HQ (or SHQ) recording of `frames` ADPCM frames of a two-tone signal, as
+// an SC4 file; *stream receives the plain frame stream it holds.
+Bytes hqRecording(std::size_t frames, Bytes* stream, bool shq = false);
+
 }  // namespace vekconv::testing

@@ -16,21 +16,6 @@ namespace {
 
 using MakeExeCommand = CliTest;
 
-// An HQ recording of `frames` encoded frames, as an SC4 file.
-Bytes hqRecording(std::size_t frames, Bytes* stream, bool shq = false) {
-    std::vector<std::int16_t> pcm(frames * 58);
-    for (std::size_t i = 0; i < pcm.size(); ++i) {
-        pcm[i] = static_cast<std::int16_t>(7000 * std::sin(i * 0.06) + 2000 * std::sin(i * 0.31));
-    }
-    vek::AdpcmCodec enc;
-    stream->assign(frames * 29, 0);
-    enc.encode(reinterpret_cast<const std::uint8_t*>(pcm.data()), pcm.size() * 2, stream->data());
-    vek::MemorySource src(stream->data(), stream->size());
-    vek::MemorySink sc4;
-    EXPECT_TRUE(vek::adpcmToSc4(src, sc4, shq));
-    return sc4.bytes();
-}
-
 TEST_F(MakeExeCommand, MakeExeLayoutsForEachMode) {
     Bytes gstub = randomBytes(78848, 5), astub = randomBytes(51200, 6);
     write("g.exe", gstub);
