@@ -2,6 +2,9 @@
 include(GNUInstallDirs)
 
 set(VEK_WARNINGS -Wall -Wextra)
+if(VEK_WERROR)
+  list(APPEND VEK_WARNINGS -Werror)
+endif()
 
 if(VEK_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
@@ -55,4 +58,34 @@ function(vek_add_optional_subdirectory dir)
   if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
     add_subdirectory(${dir})
   endif()
+endfunction()
+
+# A part of the suite cross-built for 64-bit Windows with mingw-w64: the
+# project in SOURCE_DIR is configured with cmake/mingw-w64-x86_64.cmake and
+# built on every build (its own dependency tracking decides what to redo).
+# It gets VEK_ROOT (the source tree), VEK_OUT_DIR (where its products go),
+# VEK_WARNINGS and whatever ARGS adds; OUTPUTS are the files it leaves in
+# VEK_OUT_DIR, DEPENDS the host targets it needs first.
+function(vek_add_mingw_project name)
+  cmake_parse_arguments(ARG "" "SOURCE_DIR;OUT_DIR" "ARGS;OUTPUTS;DEPENDS" ${ARGN})
+  include(ExternalProject)
+  list(JOIN VEK_WARNINGS " " _warnings)
+  set(_depends)
+  if(ARG_DEPENDS)
+    set(_depends DEPENDS ${ARG_DEPENDS})
+  endif()
+  ExternalProject_Add(${name}
+    SOURCE_DIR ${ARG_SOURCE_DIR}
+    BINARY_DIR ${CMAKE_CURRENT_BINARY_DIR}/${name}
+    CMAKE_ARGS
+      -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake
+      -DCMAKE_BUILD_TYPE=MinSizeRel
+      -DVEK_ROOT=${PROJECT_SOURCE_DIR}
+      -DVEK_OUT_DIR=${ARG_OUT_DIR}
+      "-DVEK_WARNINGS=${_warnings}"
+      ${ARG_ARGS}
+    BUILD_ALWAYS ON
+    INSTALL_COMMAND ""
+    BUILD_BYPRODUCTS ${ARG_OUTPUTS}
+    ${_depends})
 endfunction()

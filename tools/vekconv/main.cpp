@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli.hpp"
+#include "vek/version.hpp"
 
 namespace {
 
@@ -30,7 +31,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (name == "--version") {
-        std::cout << "vekconv (voice lumo) 0.1.0\n";
+        std::cout << "vekconv (voice lumo) " VEK_VERSION_STRING "\n";
         return 0;
     }
     for (const auto& c : vekconv::registry()) {

@@ -2,6 +2,7 @@
 #include "aboutbox.hpp"
 
 #include "startup.hpp"
+#include "vek/version.hpp"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -64,7 +65,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     // The designed font may be missing here; a wider one wraps instead of clipping.
     Label2->setWordWrap(true);
     Label2->setGeometry(78, 6, 272, 32);
-    Label1 = label("Label1", QStringLiteral("Version 1.00"), 78, 38, 270);
+    Label1 = label("Label1", QStringLiteral("Version " VEK_VERSION_SHORT), 78, 38, 270);
     Label3 = label("Label3", QStringLiteral("SC4, WAV File Converter"), 78, 56, 270);
     auto* bevel = new QFrame(this);
     bevel->setObjectName(QStringLiteral("Bevel1"));

@@ -9,6 +9,8 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 
+#include "vek/version.hpp"
+
 #include <cmath>
 
 int main(int argc, char** argv) {
@@ -72,7 +74,7 @@ int main(int argc, char** argv) {
     p.setFont(small);
     p.setPen(QColor(220, 235, 255));
     p.drawText(QRect(172, 160, 320, 22), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("SC4, WAV File Converter"));
-    p.drawText(QRect(0, 350, 488, 24), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("Version 1.00"));
+    p.drawText(QRect(0, 350, 488, 24), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("Version " VEK_VERSION_SHORT));
     p.end();
 
     if (!img.save(QString::fromLocal8Bit(argv[1]), "JPEG", 88)) return 1;

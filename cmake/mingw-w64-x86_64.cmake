@@ -1,4 +1,5 @@
-# Cross toolchain for the Windows player stubs: mingw-w64 for 64-bit Windows.
+# Cross toolchain for the Windows parts (vekcdc5.dll, the player stubs):
+# mingw-w64 for 64-bit Windows.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(_prefix x86_64-w64-mingw32)
