@@ -17,7 +17,7 @@ extern "C" {
 #include <cstring>
 #include <vector>
 
-#include "../tests/speechlike.hpp"
+#include "vek/testsupport/signals.hpp"
 #include "vek/sp/decoder.hpp"
 #include "vek/sp/encoder.hpp"
 
@@ -26,7 +26,7 @@ namespace {
 constexpr int kSectors = 40;  // 20 s of speech
 
 const std::vector<int16_t>& speech() {
-    static const std::vector<int16_t> s = vek::sptest::speechLike(kSectors * 4000, 3);
+    static const std::vector<int16_t> s = vek::testsupport::speechLike(kSectors * 4000, 3);
     return s;
 }
 

@@ -11,6 +11,7 @@
 #include "blocks.hpp"
 #include "vek/sp/decoder.hpp"
 #include "vek/sp/spdecoder.h"
+#include "vek/testsupport/fixtures.hpp"
 
 namespace {
 
@@ -35,19 +36,16 @@ FrameParameters randomParameters(std::mt19937& rng) {
 // A sector of frames with valid parity: tag, 50 frames stored as
 // little-endian words, two trailing bytes.
 std::vector<uint8_t> makeSector(std::mt19937& rng, uint8_t trailer0 = 0, uint8_t trailer1 = 0) {
-    std::vector<uint8_t> s(kSectorBytes);
-    std::memcpy(s.data(), kSectorTag, kTagBytes);
+    uint8_t frames[vek::testsupport::kSpFrameBytes];
     for (int f = 0; f < 50; ++f) {
         uint8_t bits[kFrameBytes];
         packFrame(randomParameters(rng), bits);
         for (int i = 0; i < kFrameBytes; i += 2) {
-            s[kTagBytes + f * 10 + i] = bits[i + 1];
-            s[kTagBytes + f * 10 + i + 1] = bits[i];
+            frames[f * 10 + i] = bits[i + 1];
+            frames[f * 10 + i + 1] = bits[i];
         }
     }
-    s[510] = trailer0;
-    s[511] = trailer1;
-    return s;
+    return vek::testsupport::spSector(frames, trailer0, trailer1);
 }
 
 struct Decoded {
