@@ -19,7 +19,7 @@ extern "C" {
 #include <string>
 #include <vector>
 
-#include "../../../player/sp/tests/speechlike.hpp"
+#include "vek/testsupport/signals.hpp"
 #include "vek/sp/decoder.hpp"
 #include "vek/sp/encoder.hpp"
 
@@ -93,9 +93,9 @@ TEST_F(SpRealSpeech, OursTracksBcg729AndFfmpeg) {
     const std::vector<int16_t> ff = readPcm(ffPcm);
     ASSERT_EQ(ff.size(), ours.size());
 
-    const double segBcg = vek::sptest::segmentalSnr(bcg, ours), corrBcg = vek::sptest::correlation(bcg, ours);
-    const double segFf = vek::sptest::segmentalSnr(ff, ours), corrFf = vek::sptest::correlation(ff, ours);
-    const double segPeers = vek::sptest::segmentalSnr(bcg, ff);
+    const double segBcg = vek::testsupport::segmentalSnr(bcg, ours), corrBcg = vek::testsupport::correlation(bcg, ours);
+    const double segFf = vek::testsupport::segmentalSnr(ff, ours), corrFf = vek::testsupport::correlation(ff, ours);
+    const double segPeers = vek::testsupport::segmentalSnr(bcg, ff);
     RecordProperty("segsnr_vs_bcg729", std::to_string(segBcg));
     RecordProperty("segsnr_vs_ffmpeg", std::to_string(segFf));
     RecordProperty("segsnr_bcg729_vs_ffmpeg", std::to_string(segPeers));

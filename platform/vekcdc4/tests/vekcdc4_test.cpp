@@ -9,19 +9,20 @@ extern "C" {
 #include <bcg729/decoder.h>
 }
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
-#include "../../../player/sp/tests/speechlike.hpp"
+#include "vek/testsupport/signals.hpp"
 #include "vek/sp/decoder.hpp"
 #include "vek/sp/encoder.hpp"
 #include "vekcdc4.h"
 
 namespace {
 
-using vek::sptest::correlation;
-using vek::sptest::segmentalSnr;
-using vek::sptest::speechLike;
+using vek::testsupport::correlation;
+using vek::testsupport::segmentalSnr;
+using vek::testsupport::speechLike;
 
 constexpr int kSectors = 20;  // 10 s
 
