@@ -8,22 +8,12 @@
 
 #include "vek/codec/adpcm.hpp"
 #include "vek/codec/sc4.hpp"
+#include "vek/testsupport/signals.hpp"
 
 namespace {
 
 std::vector<std::uint8_t> speechPcm(std::size_t samples) {
-    std::vector<std::uint8_t> out(samples * 2);
-    std::mt19937 rng(1);
-    std::normal_distribution<double> n(0, 300);
-    for (std::size_t i = 0; i < samples; ++i) {
-        const double t = i / 8000.0;
-        double v = 0;
-        for (int h = 1; h < 10; ++h) v += std::sin(2 * M_PI * 130 * h * t) * 4000 / h;
-        const auto s = static_cast<std::int16_t>(v * (0.5 + 0.5 * std::sin(2 * M_PI * 3 * t)) + n(rng));
-        out[2 * i] = static_cast<std::uint8_t>(s);
-        out[2 * i + 1] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(s) >> 8);
-    }
-    return out;
+    return vek::testsupport::le16(vek::testsupport::speechWithClicks(samples, 1));
 }
 
 constexpr std::size_t kBlockSamples = 3944;  // 68 frames, the conversion block

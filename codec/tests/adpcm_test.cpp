@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "vek/codec/adpcm.hpp"
+#include "vek/testsupport/signals.hpp"
 
 namespace {
 
@@ -91,32 +92,6 @@ struct Model {
     }
 };
 
-std::vector<std::int16_t> speechLike(std::size_t n, std::uint32_t seed) {
-    // Voiced segments (harmonics of a wandering pitch), unvoiced noise,
-    // pauses and a few full-scale clicks: everything the quantizer meets.
-    std::mt19937 rng(seed);
-    std::normal_distribution<double> noise(0.0, 1.0);
-    std::vector<std::int16_t> out(n);
-    double phase = 0.0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const double t = static_cast<double>(i) / 8000.0;
-        const int segment = static_cast<int>(t * 5.0) % 4;
-        const double f0 = 110.0 + 40.0 * std::sin(2.0 * M_PI * 0.7 * t);
-        phase += 2.0 * M_PI * f0 / 8000.0;
-        double v = 0.0;
-        if (segment == 0 || segment == 2) {
-            for (int h = 1; h <= 12; ++h) v += std::sin(h * phase) * 6000.0 / h;
-        } else if (segment == 1) {
-            v = noise(rng) * 2500.0;
-        } else {
-            v = noise(rng) * 20.0;
-        }
-        if (i % 7919 == 0) v = (i / 7919) % 2 ? 32767.0 : -32768.0;
-        out[i] = static_cast<std::int16_t>(std::clamp(v, -32768.0, 32767.0));
-    }
-    return out;
-}
-
 TEST(Adpcm, SilenceFromResetEncodesAsOneThenFifteens) {
     AdpcmChannelState st;
     std::int16_t pcm[58] = {};
@@ -187,7 +162,7 @@ TEST(Adpcm, DecodedSamplesStayWithinRangeForAnyCodes) {
 }
 
 TEST(Adpcm, MatchesIndependentModelOnSpeechAndNoise) {
-    const auto pcm = speechLike(8000 * 6, 3);
+    const auto pcm = vek::testsupport::speechWithClicks(8000 * 6, 3);
     AdpcmChannelState st;
     Model model;
     for (std::size_t i = 0; i < pcm.size(); ++i) {
@@ -207,7 +182,7 @@ TEST(Adpcm, MatchesIndependentModelOnSpeechAndNoise) {
 }
 
 TEST(Adpcm, DecoderTracksEncoderAndRoundTripKeepsSpeech) {
-    const auto pcm = speechLike(116 / 2 * 68 * 20, 9);
+    const auto pcm = vek::testsupport::speechWithClicks(116 / 2 * 68 * 20, 9);
     AdpcmChannelState enc, dec;
     std::vector<std::int16_t> out(pcm.size());
     std::uint8_t frame[29];
@@ -243,7 +218,7 @@ TEST(Adpcm, BlockCallsCodeWholeFramesOnly) {
 TEST(Adpcm, StateRunsOnAcrossBlocksAndResetRestarts) {
     // One call over 136 frames equals two calls of 68 frames; a reset between
     // them restarts the adaptation and changes the second half.
-    const auto pcm = speechLike(58 * 136, 21);
+    const auto pcm = vek::testsupport::speechWithClicks(58 * 136, 21);
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(pcm.data());
     std::vector<std::uint8_t> whole(29 * 136), split(29 * 136), reset(29 * 136);
     vek::AdpcmCodec a, b, c;
