@@ -11,30 +11,15 @@
 #include <vector>
 
 #include "vek/effects/voice_effect.hpp"
+#include "vek/testsupport/signals.hpp"
 
 namespace {
 
 using vek::VoiceEffect;
 
-// Speech-like test signal: two formant-ish partials under a syllable-rate
-// envelope, a pitch that glides, and some deterministic noise; `peak` sets
-// the level (32767 reaches full scale).
-std::vector<std::int16_t> speechLike(std::size_t n, double peak = 12000.0) {
-    std::vector<std::int16_t> s(n);
-    std::uint32_t rng = 12345;
-    double phase = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const double t = static_cast<double>(i) / 8000.0;
-        const double f0 = 110.0 + 40.0 * std::sin(2 * M_PI * 0.7 * t);
-        phase += 2 * M_PI * f0 / 8000.0;
-        const double env = 0.5 + 0.5 * std::sin(2 * M_PI * 4.0 * t);
-        rng = rng * 1664525u + 1013904223u;
-        const double noise = (static_cast<double>(rng >> 8) / 16777216.0 - 0.5) * 0.2;
-        const double v = env * (0.6 * std::sin(phase) + 0.3 * std::sin(5.3 * phase) + noise);
-        s[i] = static_cast<std::int16_t>(std::clamp(v * peak, -32768.0, 32767.0));
-    }
-    return s;
-}
+// Speech for the effects: two partials of a gliding pitch under a syllable
+// envelope (vek::testsupport::syllables); the peak sets the level.
+using vek::testsupport::syllables;
 
 std::vector<std::int16_t> applyBlocks(int effect, int wet, std::vector<std::int16_t> s) {
     VoiceEffect fx;
@@ -53,7 +38,7 @@ std::int16_t mix(std::int64_t x, std::int64_t e, int L, bool reverb) {
 // ---------------------------------------------------------------- mix rule
 
 TEST(VoiceEffectMix, LevelByte127AndEffectZeroLeaveSamplesUnchanged) {
-    const auto dry = speechLike(12000);
+    const auto dry = syllables(12000);
     for (int effect = 0; effect <= 16; ++effect) {
         EXPECT_EQ(applyBlocks(effect, 0, dry), dry) << "effect " << effect;
     }
@@ -92,7 +77,7 @@ TEST(VoiceEffectMix, SaturatesAtBothEnds) {
     EXPECT_GT(hiCount, 2000);
     EXPECT_GT(loCount, 2000);
     // And the reverberator of the biggest room on full-scale input.
-    const auto rv = applyBlocks(4, 127, speechLike(24000, 40000.0));
+    const auto rv = applyBlocks(4, 127, syllables(24000, 40000.0));
     EXPECT_NE(std::find(rv.begin(), rv.end(), 32767), rv.end());
     EXPECT_NE(std::find(rv.begin(), rv.end(), -32768), rv.end());
 }
@@ -187,7 +172,7 @@ TEST(Reverberator, FirstOutputFollowsNearestTapAndShortestComb) {
 
 TEST(Reverberator, MatchesLagModelOnSpeechAndFullScale) {
     for (double peak : {12000.0, 45000.0}) {
-        const auto x = speechLike(30000, peak);
+        const auto x = syllables(30000, peak);
         for (int preset = 1; preset <= 4; ++preset) {
             VoiceEffect fx;
             fx.initialize(preset);
@@ -205,7 +190,7 @@ TEST(Reverberator, MatchesLagModelOnSpeechAndFullScale) {
 }
 
 TEST(Reverberator, MixUsesQuarterInputAndTwelveTimesWet) {
-    const auto x = speechLike(8000);
+    const auto x = syllables(8000);
     const int L = 47;
     const auto out = applyBlocks(2, L, x);
     ReverbModel model(kRv[1]);
@@ -283,7 +268,7 @@ TEST(ModulatedDelay, AllPresetsMatchTimeModel) {
         {1.3f, 0.7f, 0, 0, 250}, {1.8f, 0, 2, 6, 0},   {-1.8f, -0.7f, 2, 6, 0},
         {2, 0, 11, 20, 20},      {0.8f, 0.75f, 0, 0, 12.5f}, {1.85f, 0.3f, 150, 40, 40},
     };
-    const auto x = speechLike(24000);
+    const auto x = syllables(24000);
     for (int k = 0; k < 6; ++k) {
         const auto expected = delayModel(presets[k], x);
         VoiceEffect fx;
@@ -399,7 +384,7 @@ TEST(PitchShifter, AllPresetsMatchTapModel) {
         {1.2f, 0, -0.35f, 25, 0},       {1.7f, 0, 0.2599f, 35, 0},  {1.5f, 0, 1.0f, 40, 0},
         {1.0f, 0.4f, 0.3348f, 35, 0},   {1.1f, 0.5f, -0.2f, 35, 120}, {1.0f, 0.4f, 0.2599f, 35, 120},
     };
-    const auto x = speechLike(24000);
+    const auto x = syllables(24000);
     for (int k = 0; k < 6; ++k) {
         const auto expected = pitchModel(presets[k], x);
         VoiceEffect fx;
@@ -411,7 +396,7 @@ TEST(PitchShifter, AllPresetsMatchTapModel) {
 }
 
 TEST(VoiceEffectState, InitializeClearsHistoryAndBlocksAreSeamless) {
-    const auto x = speechLike(16000);
+    const auto x = syllables(16000);
     for (int effect = 1; effect <= 16; ++effect) {
         // One long call equals 4000-sample blocks.
         VoiceEffect whole;
@@ -429,7 +414,7 @@ TEST(VoiceEffectState, InitializeClearsHistoryAndBlocksAreSeamless) {
 }
 
 TEST(VoiceEffectState, ProcessWideCInterface) {
-    auto a = speechLike(4000);
+    auto a = syllables(4000);
     auto b = a;
     InitializeVoiceEffect(8);
     ApplyVoiceEffect(a.data(), static_cast<int>(a.size()), 60);
