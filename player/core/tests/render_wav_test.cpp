@@ -11,6 +11,7 @@
 #include "vek/codec/sc4.hpp"
 #include "vek/player/render.hpp"
 #include "vek/player/wav.hpp"
+#include "vek/testsupport/fixtures.hpp"
 
 namespace {
 
@@ -26,6 +27,8 @@ TEST(Wav, RoundTripAndCanonicalHeader) {
     EXPECT_EQ(bytes[28] | bytes[29] << 8 | bytes[30] << 16, 22050);
     EXPECT_EQ(bytes[44 + 6], 0xFF);  // 32767 little-endian
     EXPECT_EQ(bytes[44 + 7], 0x7F);
+    // Byte for byte what an independent writer makes of the same samples.
+    EXPECT_EQ(bytes, vek::testsupport::wav16(s, 11025));
     std::string err;
     auto w = parseWavMono16(bytes, err);
     ASSERT_TRUE(w) << err;
@@ -151,18 +154,8 @@ using namespace vek::player;
 // twice (the first result discarded), the rest once each, and a sector
 // without its tag as half a second of silence.
 TEST(SpPlayback, RenderMatchesDirectDecodingWithFirstSectorTwice) {
-    std::vector<std::uint8_t> sc4;
-    std::uint32_t rng = 99;
-    for (int k = 0; k < 4; ++k) {
-        std::vector<std::uint8_t> s(512, 0);
-        std::memcpy(s.data(), vek::sp::kSectorTag, vek::sp::kTagBytes);
-        for (std::size_t i = 12; i < 512; ++i) {
-            rng = rng * 1103515245u + 12345u;
-            s[i] = static_cast<std::uint8_t>(rng >> 16);
-        }
-        if (k == 2) s[0] = 'x';  // damaged tag
-        sc4.insert(sc4.end(), s.begin(), s.end());
-    }
+    std::vector<std::uint8_t> sc4 = vek::testsupport::spNoiseFile(4, 99);
+    sc4[2 * 512] = 'x';  // damaged tag
     auto in = sc4Input(sc4, 0, 80);
     ASSERT_TRUE(in);
     MemoryPlayerFile file(in->file);
