@@ -20,11 +20,10 @@
 #include <string>
 #include <vector>
 
-#include "vek/codec/adpcm.hpp"
-#include "vek/codec/bytestream.hpp"
-#include "vek/codec/sc4.hpp"
 #include "vek/player/render.hpp"
 #include "vek/player/wav.hpp"
+#include "vek/testsupport/files.hpp"
+#include "vek/testsupport/fixtures.hpp"
 
 namespace {
 
@@ -56,53 +55,14 @@ std::string tail(const fs::path& log) {
     return text.size() > 3000 ? text.substr(text.size() - 3000) : text;
 }
 
-void writeFile(const fs::path& p, const Bytes& b) {
-    std::FILE* f = std::fopen(p.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(b.data(), 1, b.size(), f);
-    std::fclose(f);
-}
-
-std::vector<std::int16_t> speechLike(std::size_t n, unsigned rate) {
-    std::vector<std::int16_t> s(n);
-    double ph = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const double t = static_cast<double>(i) / rate;
-        ph += 2 * M_PI * (140 + 60 * std::sin(2 * M_PI * 0.8 * t)) / rate;
-        const double env = 0.55 + 0.45 * std::sin(2 * M_PI * 3.0 * t);
-        s[i] = static_cast<std::int16_t>(9000 * env * (0.7 * std::sin(ph) + 0.3 * std::sin(3.7 * ph)));
-    }
-    return s;
-}
-
+// An HQ or SHQ recording of `seconds` of voice.
 Bytes adpcmSc4(bool shq, double seconds) {
     const unsigned rate = shq ? 11025 : 8000;
-    const std::size_t frames = static_cast<std::size_t>(seconds * rate / 58);
-    const auto pcm = speechLike(frames * 58, rate);
-    Bytes stream(frames * 29);
-    vek::AdpcmCodec enc;
-    enc.encode(reinterpret_cast<const std::uint8_t*>(pcm.data()), pcm.size() * 2, stream.data());
-    vek::MemorySource src(stream.data(), stream.size());
-    vek::MemorySink sc4;
-    EXPECT_TRUE(vek::adpcmToSc4(src, sc4, shq));
-    return sc4.bytes();
+    const auto frames = static_cast<std::size_t>(seconds * rate / 58);
+    return vek::testsupport::adpcmSc4FromPcm(vek::testsupport::glidingVoice(frames * 58, rate), shq);
 }
 
-Bytes spSc4(int sectors) {
-    Bytes out;
-    std::uint32_t rng = 4711;
-    const char tag[] = "dmr1data\xF4\x01";
-    for (int k = 0; k < sectors; ++k) {
-        Bytes s(512, 0);
-        std::memcpy(s.data(), tag, 10);
-        for (std::size_t i = 12; i < 512; ++i) {
-            rng = rng * 1664525u + 1013904223u;
-            s[i] = static_cast<std::uint8_t>(rng >> 24);
-        }
-        out.insert(out.end(), s.begin(), s.end());
-    }
-    return out;
-}
+Bytes spSc4(int sectors) { return vek::testsupport::spNoiseFile(static_cast<std::size_t>(sectors), 4711); }
 
 std::vector<std::int16_t> readRaw(const fs::path& p) {
     const auto b = vek::player::readFileBytes(p.string());
@@ -170,7 +130,7 @@ void playAndCompare(const Case& c) {
     const fs::path dir = scratch(c.name);
     fs::remove_all(dir);
     fs::create_directories(dir);
-    writeFile(dir / "in.sc4", c.sc4);
+    ASSERT_TRUE(vek::testsupport::writeFile(dir / "in.sc4", c.sc4));
     const std::string vekconv = VEKCONV_PATH;
     ASSERT_EQ(shell(vekconv + " make-exe --effect " + std::to_string(c.effect) + " --level " + std::to_string(c.level) +
                     " " + (dir / "in.sc4").string() + " " + (dir / "voice.exe").string()),
@@ -237,7 +197,7 @@ TEST(WinePlayer, WithoutSoundDeviceShowsTheMessageAndStaysStopped) {
     const fs::path dir = scratch("nodev");
     fs::remove_all(dir);
     fs::create_directories(dir);
-    writeFile(dir / "in.sc4", spSc4(4));
+    ASSERT_TRUE(vek::testsupport::writeFile(dir / "in.sc4", spSc4(4)));
     ASSERT_EQ(shell(std::string(VEKCONV_PATH) + " make-exe " + (dir / "in.sc4").string() + " " +
                     (dir / "voice.exe").string()),
               0);
