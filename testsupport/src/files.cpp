@@ -38,7 +38,12 @@ std::vector<std::string> listing(const fs::path& dir) {
 
 ScratchDir::ScratchDir(const std::string& tag) {
     std::string pattern = (fs::temp_directory_path() / (tag + "-XXXXXX")).string();
-    if (::mkdtemp(pattern.data())) m_path = pattern;
+    if (!::mkdtemp(pattern.data())) return;
+    m_path = pattern;
+    // Readable by others, as a folder made by hand: tests that run a program
+    // as an unprivileged user (root ignores read-only folders) use it too.
+    fs::permissions(m_path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                fs::perms::others_read | fs::perms::others_exec);
 }
 
 ScratchDir::~ScratchDir() {

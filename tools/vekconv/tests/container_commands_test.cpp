@@ -1,7 +1,7 @@
 // vekconv info / pack / unpack: round trips, exit codes, and no partial or
 // clobbered output on failure.
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli_harness.hpp"
+#include "vekconv_test.hpp"
 
 #include "vek/codec/bytestream.hpp"
 #include "vek/codec/sc4.hpp"
@@ -36,9 +36,7 @@ TEST_F(ContainerCommands, PackUnpackRoundTripAndInfo) {
 }
 
 TEST_F(ContainerCommands, InfoReportsEveryModeAndFailsOnBadFiles) {
-    Bytes sp(512 * 130, 0);
-    const char tag[] = "dmr1data";
-    for (std::size_t s = 0; s < 130; ++s) std::copy(tag, tag + 8, sp.begin() + static_cast<long>(s * 512));
+    const Bytes sp = spFile(130, [](std::size_t, std::size_t) { return std::uint8_t{0}; });
     write("a.sc4", sp);
     write("bad.sc4", Bytes{1, 2, 3});
     write("empty.sc4", {});
@@ -85,9 +83,7 @@ TEST_F(ContainerCommands, UsageErrorsAndHelp) {
 }
 
 TEST_F(ContainerCommands, UnpackRefusesSpRecordings) {
-    Bytes sp(512, 0);
-    const char tag[] = "dmr1data";
-    std::copy(tag, tag + 8, sp.begin());
+    const Bytes sp = spFile(1, [](std::size_t, std::size_t) { return std::uint8_t{0}; });
     write("sp.sc4", sp);
     const auto r = run("unpack sp.sc4 out.adp");
     EXPECT_NE(r.status, 0);

@@ -1,7 +1,7 @@
 // vekconv effect: exact echo values on a click, the dry signal at level 127,
 // and bad input rejected without output.
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli_harness.hpp"
+#include "vekconv_test.hpp"
 
 #include <cmath>
 #include <cstring>
@@ -15,44 +15,6 @@ namespace vekconv::testing {
 namespace {
 
 using EffectCommand = CliTest;
-
-Bytes wav16(const std::vector<std::int16_t>& s, std::uint32_t rate, std::uint16_t channels = 1) {
-    Bytes b;
-    auto u32 = [&b](std::uint32_t x) {
-        for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(x >> (8 * i)));
-    };
-    auto u16 = [&b](std::uint16_t x) {
-        b.push_back(static_cast<std::uint8_t>(x));
-        b.push_back(static_cast<std::uint8_t>(x >> 8));
-    };
-    auto tag = [&b](const char* t) {
-        for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(t[i]));
-    };
-    tag("RIFF");
-    u32(static_cast<std::uint32_t>(36 + 2 * s.size()));
-    tag("WAVE");
-    tag("fmt ");
-    u32(16);
-    u16(1);
-    u16(channels);
-    u32(rate);
-    u32(rate * 2 * channels);
-    u16(static_cast<std::uint16_t>(2 * channels));
-    u16(16);
-    tag("data");
-    u32(static_cast<std::uint32_t>(2 * s.size()));
-    for (auto v : s) u16(static_cast<std::uint16_t>(v));
-    return b;
-}
-
-std::vector<std::int16_t> wavSamples(const Bytes& b, std::uint32_t* rate = nullptr) {
-    EXPECT_GE(b.size(), 44u);
-    if (b.size() < 44) return {};
-    if (rate) *rate = b[24] | b[25] << 8 | b[26] << 16;
-    std::vector<std::int16_t> s((b.size() - 44) / 2);
-    std::memcpy(s.data(), b.data() + 44, s.size() * 2);
-    return s;
-}
 
 TEST_F(EffectCommand, EffectEchoOnAClickAndDryAtLevel127) {
     std::vector<std::int16_t> click(12000, 0);

@@ -1,7 +1,7 @@
 // vekconv make-exe: the layout of self-playing files for each mode, checked
 // with the codec library, and refusals that leave no output.
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli_harness.hpp"
+#include "vekconv_test.hpp"
 
 #include <cmath>
 #include <cstring>
@@ -21,9 +21,7 @@ TEST_F(MakeExeCommand, MakeExeLayoutsForEachMode) {
     write("g.exe", gstub);
     write("a.exe", astub);
     // SP: the SC4 file itself behind the header at 78848.
-    Bytes sp(512 * 3, 0x33);
-    const char tag[] = "dmr1data";
-    for (int k = 0; k < 3; ++k) std::memcpy(sp.data() + 512 * k, tag, 8);
+    const Bytes sp = spFile(3, [](std::size_t, std::size_t) { return std::uint8_t{0x33}; });
     write("sp.sc4", sp);
     auto r = run("make-exe --stub g.exe --effect 7 --level 33 sp.sc4 sp.exe");
     ASSERT_EQ(r.status, 0) << r.err;

@@ -1,7 +1,7 @@
 // vekconv render: HQ and SHQ recordings decode block by block as the ADPCM
 // player plays them; effects from the header or the command line.
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli_harness.hpp"
+#include "vekconv_test.hpp"
 
 #include <cmath>
 #include <cstring>
@@ -15,15 +15,6 @@ namespace vekconv::testing {
 namespace {
 
 using RenderCommand = CliTest;
-
-std::vector<std::int16_t> wavSamples(const Bytes& b, std::uint32_t* rate = nullptr) {
-    EXPECT_GE(b.size(), 44u);
-    if (b.size() < 44) return {};
-    if (rate) *rate = b[24] | b[25] << 8 | b[26] << 16;
-    std::vector<std::int16_t> s((b.size() - 44) / 2);
-    std::memcpy(s.data(), b.data() + 44, s.size() * 2);
-    return s;
-}
 
 TEST_F(RenderCommand, RenderHqAndShqDecodesTheFrameStreamBlockByBlock) {
     for (bool shq : {false, true}) {

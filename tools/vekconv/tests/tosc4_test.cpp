@@ -3,20 +3,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <cmath>
 
-#include "conv_test_util.hpp"
+#include "vekconv_test.hpp"
 
-namespace convtest {
+namespace vekconv::testing {
 namespace {
 
 bool spAvailable(const fs::path& scratch) {
     writeFile(scratch / "probe.wav", wavImage(16, 1, 8000, toneData(100, 1, 8000)));
-    const RunResult r = run("to-sc4 --mode sp --yes '" + (scratch / "probe.wav").string() + "'", scratch);
+    const RunResult r = vekconv("to-sc4 --mode sp --yes '" + (scratch / "probe.wav").string() + "'");
     return r.status == 0;
 }
 
 TEST(VekconvToSc4, EachModeWritesItsSignature) {
-    ScratchDir s;
-    const bool sp = spAvailable(s.path);
+    ScratchDir s("vekconv");
+    const bool sp = spAvailable(s.path());
     struct Mode {
         const char* name;
         Bytes head;
@@ -24,10 +24,10 @@ TEST(VekconvToSc4, EachModeWritesItsSignature) {
     for (const Mode& m : {Mode{"hq", {0, 0, 1, 0x1B, 0x1D}}, Mode{"shq", {0, 0, 1, 0x1B, 0x1A}},
                           Mode{"sp", {0x64, 0x6D, 0x72, 0x31, 0x64}}}) {
         if (std::string(m.name) == "sp" && !sp) continue;
-        writeFile(s.path / "t.wav", wavImage(16, 2, 22050, toneData(30000, 2, 22050)));
-        const RunResult r = run(std::string("to-sc4 --yes --mode ") + m.name + " '" + (s.path / "t.wav").string() + "'", s.path);
+        writeFile(s.path() / "t.wav", wavImage(16, 2, 22050, toneData(30000, 2, 22050)));
+        const RunResult r = vekconv(std::string("to-sc4 --yes --mode ") + m.name + " '" + (s.path() / "t.wav").string() + "'");
         ASSERT_EQ(r.status, 0) << m.name << ": " << r.err;
-        const Bytes f = readFile(s.path / "t.sc4");
+        const Bytes f = readFile(s.path() / "t.sc4");
         ASSERT_GE(f.size(), 512u);
         EXPECT_EQ(f.size() % 512, 0u);
         EXPECT_EQ(Bytes(f.begin(), f.begin() + 5), m.head) << m.name;
@@ -35,58 +35,57 @@ TEST(VekconvToSc4, EachModeWritesItsSignature) {
 }
 
 TEST(VekconvToSc4, UsageAndUnsupportedInput) {
-    ScratchDir s;
-    EXPECT_EQ(run("to-sc4 x.wav", s.path).status, 2);
-    EXPECT_EQ(run("to-sc4 --mode xq x.wav", s.path).status, 2);
-    EXPECT_EQ(run("to-sc4 --mode", s.path).status, 2);
-    writeFile(s.path / "quad.wav", wavImage(16, 4, 8000, Bytes(800, 0)));
-    RunResult r = run("to-sc4 --mode hq '" + (s.path / "quad.wav").string() + "'", s.path);
+    ScratchDir s("vekconv");
+    EXPECT_EQ(vekconv("to-sc4 x.wav").status, 2);
+    EXPECT_EQ(vekconv("to-sc4 --mode xq x.wav").status, 2);
+    EXPECT_EQ(vekconv("to-sc4 --mode").status, 2);
+    writeFile(s.path() / "quad.wav", wavImage(16, 4, 8000, Bytes(800, 0)));
+    RunResult r = vekconv("to-sc4 --mode hq '" + (s.path() / "quad.wav").string() + "'");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("This file format is not supported! (quad.wav)\n(Can convert only PCM wav file.)"), std::string::npos)
         << r.err;
-    writeFile(s.path / "junk.wav", Bytes(300, 1));
-    r = run("to-sc4 --mode shq '" + (s.path / "junk.wav").string() + "'", s.path);
+    writeFile(s.path() / "junk.wav", Bytes(300, 1));
+    r = vekconv("to-sc4 --mode shq '" + (s.path() / "junk.wav").string() + "'");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Can not open file! (junk.wav)"), std::string::npos) << r.err;
-    EXPECT_FALSE(fs::exists(s.path / "junk.sc4"));
+    EXPECT_FALSE(fs::exists(s.path() / "junk.sc4"));
 }
 
 TEST(VekconvToSc4, ReadOnlyFolderGivesAWriteErrorAndNoFile) {
-    ScratchDir s;
+    ScratchDir s("vekconv");
     const auto prefix = unprivilegedPrefix();
     if (!prefix) GTEST_SKIP() << "cannot run as an unprivileged user here";
-    fs::create_directories(s.path / "ro");
-    writeFile(s.path / "ro" / "w.wav", wavImage(16, 1, 8000, toneData(9000, 1, 8000)));
-    fs::permissions(s.path / "ro", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+    fs::create_directories(s.path() / "ro");
+    writeFile(s.path() / "ro" / "w.wav", wavImage(16, 1, 8000, toneData(9000, 1, 8000)));
+    fs::permissions(s.path() / "ro", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                        fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
     for (const char* mode : {"hq", "shq"}) {
         const RunResult r =
-            runPrefixed(*prefix, std::string("to-sc4 --mode ") + mode + " '" + (s.path / "ro" / "w.wav").string() + "'", s.path);
+            vekconv(std::string("to-sc4 --mode ") + mode + " '" + (s.path() / "ro" / "w.wav").string() + "'", {}, *prefix);
         EXPECT_EQ(r.status, 1) << mode;
         EXPECT_NE(r.err.find("Write error! (w.sc4)"), std::string::npos) << r.err;
     }
-    fs::permissions(s.path / "ro", fs::perms::owner_all);
-    EXPECT_FALSE(fs::exists(s.path / "ro" / "w.sc4"));
+    fs::permissions(s.path() / "ro", fs::perms::owner_all);
+    EXPECT_FALSE(fs::exists(s.path() / "ro" / "w.sc4"));
 }
 
 TEST(VekconvToSc4, AReadOnlyTargetThatCannotBeReplacedStays) {
-    ScratchDir s;
+    ScratchDir s("vekconv");
     const auto prefix = unprivilegedPrefix();
     if (!prefix) GTEST_SKIP() << "cannot run as an unprivileged user here";
     // The folder lets anyone create and remove files; the old SC4 file in it
     // is read-only, so "replace" cannot open it.
-    fs::create_directories(s.path / "rw");
-    fs::permissions(s.path / "rw", fs::perms::all);
-    writeFile(s.path / "rw" / "w.wav", wavImage(16, 1, 8000, toneData(9000, 1, 8000)));
+    fs::create_directories(s.path() / "rw");
+    fs::permissions(s.path() / "rw", fs::perms::all);
+    writeFile(s.path() / "rw" / "w.wav", wavImage(16, 1, 8000, toneData(9000, 1, 8000)));
     const Bytes old = {1, 2, 3, 4};
-    writeFile(s.path / "rw" / "w.sc4", old);
-    fs::permissions(s.path / "rw" / "w.sc4", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    writeFile(s.path() / "rw" / "w.sc4", old);
+    fs::permissions(s.path() / "rw" / "w.sc4", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     for (const char* mode : {"hq", "shq"}) {
-        const RunResult r = runPrefixed(
-            *prefix, std::string("to-sc4 --yes --mode ") + mode + " '" + (s.path / "rw" / "w.wav").string() + "'", s.path);
+        const RunResult r = vekconv(std::string("to-sc4 --yes --mode ") + mode + " '" + (s.path() / "rw" / "w.wav").string() + "'", {}, *prefix);
         EXPECT_EQ(r.status, 1) << mode;
         EXPECT_NE(r.err.find("Write error! (w.sc4)"), std::string::npos) << mode << ": " << r.err;
-        EXPECT_EQ(readFile(s.path / "rw" / "w.sc4"), old) << mode;
+        EXPECT_EQ(readFile(s.path() / "rw" / "w.sc4"), old) << mode;
     }
 }
 
@@ -120,8 +119,8 @@ double snrDb(const std::vector<double>& ref, const std::vector<std::int16_t>& ou
 
 TEST(VekconvToSc4, RealSpeechThroughEveryModeAndBack) {
     if (std::system("command -v espeak-ng >/dev/null 2>&1") != 0) GTEST_SKIP() << "espeak-ng is not installed";
-    ScratchDir s;
-    const fs::path orig = s.path / "orig.wav";
+    ScratchDir s("vekconv");
+    const fs::path orig = s.path() / "orig.wav";
     const std::string say = "espeak-ng -w '" + orig.string() +
                             "' 'The recorder keeps speech in its own voice file. Seven, eight, nine. "
                             "Please call me back tomorrow morning.' >/dev/null 2>&1";
@@ -129,7 +128,7 @@ TEST(VekconvToSc4, RealSpeechThroughEveryModeAndBack) {
     const Wav speech = readWav(orig);
     ASSERT_TRUE(speech.ok);
     ASSERT_EQ(speech.channels, 1);
-    const bool sp = spAvailable(s.path);
+    const bool sp = spAvailable(s.path());
     struct Mode {
         const char* name;
         double rate, minSnr;
@@ -140,11 +139,11 @@ TEST(VekconvToSc4, RealSpeechThroughEveryModeAndBack) {
             std::cout << "[ SKIPPED ] sp: this build has no SP codec\n";
             continue;
         }
-        const fs::path in = s.path / (std::string(m.name) + ".wav");
+        const fs::path in = s.path() / (std::string(m.name) + ".wav");
         fs::copy_file(orig, in, fs::copy_options::overwrite_existing);
-        RunResult r = run(std::string("to-sc4 --yes --mode ") + m.name + " '" + in.string() + "'", s.path);
+        RunResult r = vekconv(std::string("to-sc4 --yes --mode ") + m.name + " '" + in.string() + "'");
         ASSERT_EQ(r.status, 0) << r.err;
-        r = run("to-wav --yes '" + (s.path / (std::string(m.name) + ".sc4")).string() + "'", s.path);
+        r = vekconv("to-wav --yes '" + (s.path() / (std::string(m.name) + ".sc4")).string() + "'");
         ASSERT_EQ(r.status, 0) << r.err;
         const Wav back = readWav(in);
         ASSERT_TRUE(back.ok);
@@ -158,4 +157,4 @@ TEST(VekconvToSc4, RealSpeechThroughEveryModeAndBack) {
 }
 
 }  // namespace
-}  // namespace convtest
+}  // namespace vekconv::testing
