@@ -65,7 +65,7 @@ Bytes adpcmSc4FromPcm(const Samples& pcm, bool shq, Bytes* frames) {
 
 Bytes wavImage(int bits, int channels, std::uint32_t rate, const Bytes& data, std::uint16_t tag) {
     Bytes b;
-    b.reserve(44 + data.size());
+    b.reserve(45 + data.size());
     auto p16 = [&](std::uint32_t v) {
         b.push_back(static_cast<std::uint8_t>(v & 0xFF));
         b.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
@@ -78,8 +78,9 @@ Bytes wavImage(int bits, int channels, std::uint32_t rate, const Bytes& data, st
         for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(t[i]));
     };
     const auto block = static_cast<std::uint32_t>(channels * bits / 8);
+    const std::size_t pad = data.size() & 1;  // RIFF chunks have even lengths
     fourcc("RIFF");
-    p32(static_cast<std::uint32_t>(36 + data.size()));
+    p32(static_cast<std::uint32_t>(36 + data.size() + pad));
     fourcc("WAVE");
     fourcc("fmt ");
     p32(16);
@@ -92,6 +93,7 @@ Bytes wavImage(int bits, int channels, std::uint32_t rate, const Bytes& data, st
     fourcc("data");
     p32(static_cast<std::uint32_t>(data.size()));
     b.insert(b.end(), data.begin(), data.end());
+    if (pad) b.push_back(0);
     return b;
 }
 

@@ -79,8 +79,14 @@ TEST(WavFixtures, ImagesParseBackFieldByField) {
     EXPECT_EQ(w.dataSize, 12u);
     EXPECT_EQ(w.samples, s);
     // Other formats keep their tag and bytes; no 16-bit samples of them.
-    const WavInfo f = parseWav(wavImage(8, 1, 8000, Bytes{0x80, 0x81, 0x7F}, 3));
+    const Bytes odd = wavImage(8, 1, 8000, Bytes{0x80, 0x81, 0x7F}, 3);
+    ASSERT_EQ(odd.size(), 44u + 4);  // padded to an even chunk
+    EXPECT_EQ(odd[4], 36 + 4);
+    EXPECT_EQ(odd[40], 3);
+    EXPECT_EQ(odd[47], 0);
+    const WavInfo f = parseWav(odd);
     EXPECT_TRUE(f.ok);
+    EXPECT_EQ(f.riffSize, 40u);
     EXPECT_EQ(f.tag, 3);
     EXPECT_EQ(f.data, (Bytes{0x80, 0x81, 0x7F}));
     EXPECT_TRUE(f.samples.empty());

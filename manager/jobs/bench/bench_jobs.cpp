@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "vek/jobs/conversion.hpp"
+#include "vek/testsupport/signals.hpp"
 #include "vek/jobs/resampler.hpp"
 #include "vekwf.h"
 
@@ -32,15 +33,7 @@ struct QuietHost final : MainWindowServices, JobUi {
     void setBusyCursor(bool) override {}
 };
 
-std::vector<std::int16_t> speechLike(std::size_t n, double rate) {
-    std::vector<std::int16_t> s(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const double t = static_cast<double>(i) / rate;
-        s[i] = static_cast<std::int16_t>(9000 * std::sin(2 * M_PI * 180 * t) * std::sin(2 * M_PI * 2 * t) +
-                                         2500 * std::sin(2 * M_PI * 1900 * t));
-    }
-    return s;
-}
+std::vector<std::int16_t> speechLike(std::size_t n, double rate) { return vek::testsupport::warbleTone(n, rate); }
 
 void writeWav(const std::string& path, int channels, int rate, const std::vector<std::int16_t>& s) {
     const VekWaveHandle h = WriteWaveHeader(path.c_str(), 16, channels, rate);

@@ -5,10 +5,9 @@
 
 #include <cstring>
 #include <unistd.h>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
+#include "vek/testsupport/fixtures.hpp"
 #include "vekcdc5.h"
 
 namespace vek::jobs::test {
@@ -20,16 +19,13 @@ const char kTag[] = "dmr1data";
 }
 
 Bytes fakeSpSector(const std::uint8_t* pcm) {
-    Bytes s(512, 0);
-    std::memcpy(s.data(), kTag, 8);
-    s[8] = 0xF4;
-    s[9] = 0x01;
+    std::uint8_t frames[vek::testsupport::kSpFrameBytes];
     for (int m = 0; m < 500; ++m) {
         unsigned acc = 0;
         for (int k = 0; k < 16; ++k) acc = acc * 31 + pcm[16 * m + k];
-        s[10 + m] = static_cast<std::uint8_t>(acc ^ (acc >> 8));
+        frames[m] = static_cast<std::uint8_t>(acc ^ (acc >> 8));
     }
-    return s;
+    return vek::testsupport::spSector(frames);
 }
 
 Bytes fakeSpDecode(const std::uint8_t* sector) {
@@ -106,61 +102,6 @@ int32_t ScriptedWave::read(Handle, void* buf, int32_t bytes) {
     auto* p = static_cast<std::uint8_t*>(buf);
     for (int32_t i = 0; i < bytes; ++i) p[i] = static_cast<std::uint8_t>(i * 13 + 5);
     return bytes;
-}
-
-Bytes le16(const std::vector<std::int16_t>& s) {
-    Bytes b;
-    b.reserve(s.size() * 2);
-    for (std::int16_t v : s) {
-        b.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) & 0xFF));
-        b.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) >> 8));
-    }
-    return b;
-}
-
-std::vector<std::int16_t> samples16(const Bytes& b) {
-    std::vector<std::int16_t> s(b.size() / 2);
-    for (std::size_t i = 0; i < s.size(); ++i) s[i] = static_cast<std::int16_t>(b[2 * i] | b[2 * i + 1] << 8);
-    return s;
-}
-
-Bytes wavImage(int bits, int channels, std::uint32_t rate, const Bytes& data, std::uint16_t tag) {
-    // The 44-byte canonical header, filled by offset and then followed by
-    // the data (padded to an even length as RIFF chunks are).
-    std::uint8_t h[44] = {};
-    auto p16 = [&](std::size_t at, std::uint32_t v) {
-        h[at] = static_cast<std::uint8_t>(v & 0xFF);
-        h[at + 1] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
-    };
-    auto p32 = [&](std::size_t at, std::uint32_t v) {
-        p16(at, v & 0xFFFF);
-        p16(at + 2, v >> 16);
-    };
-    std::memcpy(h, "RIFF", 4);
-    p32(4, static_cast<std::uint32_t>(36 + data.size() + (data.size() & 1)));
-    std::memcpy(h + 8, "WAVEfmt ", 8);
-    p32(16, 16);
-    p16(20, tag);
-    p16(22, static_cast<std::uint32_t>(channels));
-    p32(24, rate);
-    p32(28, rate * static_cast<std::uint32_t>(channels * bits / 8));
-    p16(32, static_cast<std::uint32_t>(channels * bits / 8));
-    p16(34, static_cast<std::uint32_t>(bits));
-    std::memcpy(h + 36, "data", 4);
-    p32(40, static_cast<std::uint32_t>(data.size()));
-    Bytes b(sizeof h + data.size() + (data.size() & 1), 0);
-    std::memcpy(b.data(), h, sizeof h);
-    if (!data.empty()) std::memcpy(b.data() + sizeof h, data.data(), data.size());
-    return b;
-}
-
-Bytes readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeFile(const fs::path& p, const Bytes& b) {
-    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
 }
 
 JobFixture::JobFixture() {

@@ -13,6 +13,9 @@
 #include <vector>
 
 #include "vek/jobs/conversion.hpp"
+#include "vek/testsupport/files.hpp"
+#include "vek/testsupport/fixtures.hpp"
+#include "vek/testsupport/signals.hpp"
 
 namespace vek::jobs::test {
 
@@ -109,13 +112,12 @@ struct ScriptedWave final : WaveLibrary {
     void closeRead(Handle) override { ++closes; }
 };
 
-// WAV file images.
-Bytes wavImage(int bits, int channels, std::uint32_t rate, const Bytes& data, std::uint16_t tag = 1);
-Bytes le16(const std::vector<std::int16_t>& samples);
-std::vector<std::int16_t> samples16(const Bytes& le);
-
-Bytes readFile(const std::filesystem::path& p);
-void writeFile(const std::filesystem::path& p, const Bytes& b);
+// WAV file images, sample bytes and whole files: the shared test support's.
+using vek::testsupport::le16;
+using vek::testsupport::readFile;
+using vek::testsupport::samples16;
+using vek::testsupport::wavImage;
+using vek::testsupport::writeFile;
 
 // A folder per test, a job state whose temporary files go to a folder of
 // their own, and the doubles wired together.

@@ -18,26 +18,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::int16_t> speechLike(std::size_t n, double rate) {
-    std::vector<std::int16_t> s(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const double t = static_cast<double>(i) / rate;
-        s[i] = static_cast<std::int16_t>(std::lround(9000 * std::sin(2 * M_PI * 220 * t) * std::sin(2 * M_PI * 3 * t) +
-                                                     3000 * std::sin(2 * M_PI * 1250 * t)));
-    }
-    return s;
-}
-
-// An ADPCM-mode SC4 file image holding `frames` frames of encoded speech.
+// An ADPCM-mode SC4 file image holding `frames` frames of an encoded tone.
 Bytes adpcmSc4(std::size_t frames, bool shq) {
-    const auto pcm = le16(speechLike(frames * 58, shq ? 11025 : 8000));
-    AdpcmCodec codec;
-    Bytes stream(frames * 29);
-    codec.encode(pcm.data(), pcm.size(), stream.data());
-    MemorySource src(stream.data(), stream.size());
-    MemorySink sink;
-    EXPECT_TRUE(adpcmToSc4(src, sink, shq));
-    return sink.bytes();
+    const Bytes sc4 = vek::testsupport::adpcmSc4FromPcm(vek::testsupport::warbleTone(frames * 58, shq ? 11025 : 8000), shq);
+    EXPECT_FALSE(sc4.empty());
+    return sc4;
 }
 
 // What the job must write for an ADPCM-mode file: the container's frame

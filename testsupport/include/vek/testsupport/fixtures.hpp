@@ -43,7 +43,8 @@ Bytes adpcmSc4(const Bytes& frames, bool shq);
 Bytes adpcmSc4FromPcm(const Samples& pcm, bool shq, Bytes* frames = nullptr);
 
 // A canonical 44-byte-header WAV image: RIFF, a 16-byte "fmt " chunk with
-// format `tag` (1 = PCM), "data" with `data` as it is.
+// format `tag` (1 = PCM), "data" with `data` as it is (an odd length padded
+// with a zero byte that the RIFF size counts and the data size does not).
 Bytes wavImage(int bits, int channels, std::uint32_t rate, const Bytes& data, std::uint16_t tag = 1);
 // A 16-bit WAV image of interleaved samples.
 Bytes wav16(const Samples& samples, std::uint32_t rate, int channels = 1);
