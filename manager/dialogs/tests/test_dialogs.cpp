@@ -14,10 +14,8 @@
 #include <cmath>
 
 #include "fakes.hpp"
-#include "vek/codec/adpcm.hpp"
-#include "vek/codec/bytestream.hpp"
-#include "vek/codec/sc4.hpp"
 #include "vek/dialogs/conversion_dialog.hpp"
+#include "vek/testsupport/fixtures.hpp"
 
 namespace {
 
@@ -27,22 +25,6 @@ using vek::dialogs::ConversionDialog;
 using vek::dialogs::TCvfDlg;
 using vek::dialogs::TWavDlg;
 namespace fs = std::filesystem;
-
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "vek_dialogs_tests";
-        static char* argv[] = {name, nullptr};
-        m_app = new QApplication(argc, argv);
-    }
-    void TearDown() override { delete m_app; }
-
-private:
-    QApplication* m_app = nullptr;
-};
-::testing::Environment* const g_env = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 // Answers every modal message box that comes up: records it and presses the
 // button given (or OK / the default).
@@ -73,14 +55,9 @@ private:
 Bytes hqSc4(std::size_t frames) {
     std::vector<std::int16_t> s(frames * 58);
     for (std::size_t i = 0; i < s.size(); ++i) s[i] = static_cast<std::int16_t>(8000 * std::sin(i * 0.05));
-    const Bytes pcm = le16(s);
-    vek::AdpcmCodec codec;
-    Bytes stream(frames * 29);
-    codec.encode(pcm.data(), pcm.size(), stream.data());
-    vek::MemorySource src(stream.data(), stream.size());
-    vek::MemorySink sink;
-    vek::adpcmToSc4(src, sink, false);
-    return sink.bytes();
+    const Bytes sc4 = vek::testsupport::adpcmSc4FromPcm(s, false);
+    EXPECT_FALSE(sc4.empty());
+    return sc4;
 }
 
 class Dialogs : public ::testing::Test, public JobFixture {
