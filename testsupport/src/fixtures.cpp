@@ -112,6 +112,59 @@ Bytes toneData(std::size_t frames, int channels, double rate) {
     return le16(s);
 }
 
+Bytes makeWav(const WavSpec& s, const Bytes& data) {
+    Bytes b;
+    auto put16 = [&b](std::uint32_t v) {
+        b.push_back(static_cast<std::uint8_t>(v & 0xFF));
+        b.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
+    };
+    auto put32 = [&](std::uint32_t v) {
+        put16(v & 0xFFFF);
+        put16(v >> 16);
+    };
+    auto fourcc = [&b](const char* t) {
+        for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(t[i]));
+    };
+    fourcc("RIFF");
+    put32(0);  // filled in below
+    fourcc("WAVE");
+    fourcc("fmt ");
+    const auto blockAlign = static_cast<std::uint16_t>(s.channels * s.bits / 8);
+    put32(s.extensible ? 40 : (s.tag == 1 ? 16 : 18));
+    put16(s.extensible ? 0xFFFE : s.tag);
+    put16(s.channels);
+    put32(s.rate);
+    put32(s.rate * blockAlign);
+    put16(blockAlign);
+    put16(s.bits);
+    if (s.extensible) {
+        put16(22);
+        put16(s.bits);
+        put32(s.channels == 1 ? 0x4 : 0x3);
+        // KSDATAFORMAT_SUBTYPE_*: the tag, then 0000-0010-8000-00AA00389B71.
+        put16(s.tag);
+        const std::uint8_t rest[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                       0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+        b.insert(b.end(), rest, rest + 14);
+    } else if (s.tag != 1) {
+        put16(0);
+    }
+    if (s.junkChunk) {
+        fourcc("LIST");
+        put32(3);
+        b.insert(b.end(), {'a', 'b', 'c', 0});
+    }
+    fourcc("data");
+    put32(s.dataSizeOverride >= 0 ? static_cast<std::uint32_t>(s.dataSizeOverride)
+                                  : static_cast<std::uint32_t>(data.size()));
+    b.insert(b.end(), data.begin(), data.end());
+    if (data.size() & 1) b.push_back(0);
+    const auto riff = s.riffSizeOverride >= 0 ? static_cast<std::uint32_t>(s.riffSizeOverride)
+                                              : static_cast<std::uint32_t>(b.size() - 8);
+    for (int i = 0; i < 4; ++i) b[4 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(riff >> (8 * i));
+    return b;
+}
+
 WavInfo parseWav(const Bytes& f) {
     WavInfo w;
     if (f.size() < 12 || std::memcmp(f.data(), "RIFF", 4) != 0 || std::memcmp(f.data() + 8, "WAVE", 4) != 0) return w;

@@ -117,6 +117,49 @@ TEST(WavFixtures, ReaderWalksChunksAndSpotsCutFiles) {
     EXPECT_FALSE(parseWav(dataFirst).ok);
 }
 
+TEST(WavFixtures, AnyLayoutWithLyingSizes) {
+    const Bytes data = {1, 2, 3, 4, 5};
+    // Plain PCM: the same bytes as the canonical image.
+    EXPECT_EQ(makeWav({}, data), wavImage(16, 1, 8000, data));
+    // Another tag: an 18-byte fmt chunk.
+    WavSpec alaw;
+    alaw.tag = 6;
+    alaw.bits = 8;
+    const Bytes a = makeWav(alaw, data);
+    EXPECT_EQ(a[16], 18);
+    EXPECT_EQ(a[20], 6);
+    EXPECT_EQ(std::memcmp(a.data() + 38, "data", 4), 0);
+    // Extensible: tag 0xFFFE, the real tag at the start of the GUID.
+    WavSpec ext;
+    ext.extensible = true;
+    ext.tag = 3;
+    ext.bits = 32;
+    ext.channels = 2;
+    const Bytes e = makeWav(ext, Bytes(16, 0));
+    EXPECT_EQ(e[16], 40);
+    EXPECT_EQ(e[20] | e[21] << 8, 0xFFFE);
+    EXPECT_EQ(e[44], 3);
+    EXPECT_EQ(e[32], 8);  // block align
+    const WavInfo ei = parseWav(e);
+    EXPECT_TRUE(ei.ok);
+    EXPECT_EQ(ei.tag, 0xFFFE);
+    // Placeholder sizes as streaming recorders write them.
+    WavSpec streaming;
+    streaming.dataSizeOverride = 0xFFFFFFFF;
+    streaming.riffSizeOverride = 0;
+    const Bytes st = makeWav(streaming, Bytes(8, 7));
+    const WavInfo si = parseWav(st);
+    EXPECT_EQ(si.riffSize, 0u);
+    EXPECT_EQ(si.dataSize, 0xFFFFFFFFu);
+    EXPECT_EQ(si.data, Bytes(8, 7));  // what the file really holds
+    EXPECT_FALSE(si.ok);
+    WavSpec junk;
+    junk.junkChunk = true;
+    const WavInfo ji = parseWav(makeWav(junk, data));
+    EXPECT_TRUE(ji.ok);
+    EXPECT_EQ(ji.data, data);
+}
+
 TEST(WavFixtures, ToneDataPerChannel) {
     const Bytes d = toneData(100, 2, 8000.0);
     ASSERT_EQ(d.size(), 400u);

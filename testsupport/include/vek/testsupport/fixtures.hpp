@@ -52,6 +52,24 @@ Bytes wav16(const Samples& samples, std::uint32_t rate, int channels = 1);
 // 16-bit little-endian interleaved.
 Bytes toneData(std::size_t frames, int channels, double rate);
 
+// Any WAV layout a reader meets: PCM or another format tag, the extensible
+// format (the tag then goes into the subformat GUID), a chunk before the
+// data, and declared sizes that lie, as streaming and interrupted recorders
+// leave them (0 or 0xFFFFFFFF).
+struct WavSpec {
+    std::uint16_t tag = 1;
+    std::uint16_t channels = 1;
+    std::uint32_t rate = 8000;
+    std::uint16_t bits = 16;
+    bool extensible = false;
+    std::int64_t dataSizeOverride = -1;  // the data chunk's declared size (-1: the true one)
+    std::int64_t riffSizeOverride = -1;  // the RIFF chunk's declared size (-1: the true one)
+    bool junkChunk = false;              // a LIST chunk of odd size before the data
+};
+// The image: fmt is 16 bytes for PCM, 18 for other tags, 40 when extensible;
+// odd data is padded to an even chunk.
+Bytes makeWav(const WavSpec& spec, const Bytes& data);
+
 // What a strict reader sees in a WAV image.
 struct WavInfo {
     bool ok = false;                 // RIFF/WAVE with fmt and a data chunk that fits the file
