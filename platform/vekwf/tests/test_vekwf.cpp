@@ -14,12 +14,16 @@
 #include <string>
 #include <vector>
 
+#include "vek/testsupport/fixtures.hpp"
 #include "vekwf.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
+
+using vek::testsupport::makeWav;
+using vek::testsupport::WavSpec;
 
 void put16(Bytes& b, std::uint32_t v) {
     b.push_back(v & 0xFF);
@@ -28,61 +32,6 @@ void put16(Bytes& b, std::uint32_t v) {
 void put32(Bytes& b, std::uint32_t v) {
     put16(b, v & 0xFFFF);
     put16(b, v >> 16);
-}
-void putTag(Bytes& b, const char* t) { b.insert(b.end(), t, t + 4); }
-
-struct WavSpec {
-    std::uint16_t tag = 1;
-    std::uint16_t channels = 1;
-    std::uint32_t rate = 8000;
-    std::uint16_t bits = 16;
-    bool extensible = false;          // tag goes into the subformat GUID
-    std::int64_t dataSizeOverride = -1;
-    bool junkChunk = false;           // a LIST chunk with odd size before data
-};
-
-Bytes makeWav(const WavSpec& s, const Bytes& data) {
-    Bytes b;
-    putTag(b, "RIFF");
-    put32(b, 0);
-    putTag(b, "WAVE");
-    putTag(b, "fmt ");
-    const std::uint16_t blockAlign = static_cast<std::uint16_t>(s.channels * s.bits / 8);
-    put32(b, s.extensible ? 40 : (s.tag == 1 ? 16 : 18));
-    put16(b, s.extensible ? 0xFFFE : s.tag);
-    put16(b, s.channels);
-    put32(b, s.rate);
-    put32(b, s.rate * blockAlign);
-    put16(b, blockAlign);
-    put16(b, s.bits);
-    if (s.extensible) {
-        put16(b, 22);
-        put16(b, s.bits);
-        put32(b, s.channels == 1 ? 0x4 : 0x3);
-        // KSDATAFORMAT_SUBTYPE_*: tag, then 0000-0010-8000-00AA00389B71.
-        put16(b, s.tag);
-        const std::uint8_t rest[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
-                                       0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-        b.insert(b.end(), rest, rest + 14);
-    } else if (s.tag != 1) {
-        put16(b, 0);
-    }
-    if (s.junkChunk) {
-        putTag(b, "LIST");
-        put32(b, 3);
-        b.insert(b.end(), {'a', 'b', 'c', 0});
-    }
-    putTag(b, "data");
-    put32(b, s.dataSizeOverride >= 0 ? static_cast<std::uint32_t>(s.dataSizeOverride)
-                                     : static_cast<std::uint32_t>(data.size()));
-    b.insert(b.end(), data.begin(), data.end());
-    if (data.size() & 1) b.push_back(0);
-    const auto riff = static_cast<std::uint32_t>(b.size() - 8);
-    b[4] = riff & 0xFF;
-    b[5] = (riff >> 8) & 0xFF;
-    b[6] = (riff >> 16) & 0xFF;
-    b[7] = riff >> 24;
-    return b;
 }
 
 class VekwfTest : public ::testing::Test {
