@@ -15,6 +15,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "vek/testsupport/qt.hpp"
+
 using namespace vek::winreg;
 
 namespace {
@@ -165,11 +167,4 @@ TEST_F(WindowRegistryTest, AFolderOfAnotherUserIsNotTrusted) {
     EXPECT_FALSE(findWindow("", "").has_value());
     WindowRegistry::setDirectory(runtimeDir().path() + "/voice-lumo-windows");
     EXPECT_TRUE(QFile::exists(planted));
-}
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }
