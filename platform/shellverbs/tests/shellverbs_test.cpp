@@ -15,13 +15,16 @@
 
 #include <memory>
 
+#include "vek/testsupport/qt.hpp"
+
 using namespace vek::shell;
 
 namespace {
 
-// HOME and XDG_DATA_HOME point into this folder (set in main), so the trash
-// the tests fill is a private one on the same volume as the test files.
-QString g_home;
+// HOME and XDG_DATA_HOME point into the sandboxed home of the shared Qt
+// test main, so the trash the tests fill is a private one on the same volume
+// as the test files.
+const QString& g_home = vek::testsupport::sandboxHome();
 
 void writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -283,16 +286,4 @@ TEST_F(ShellVerbs, FindDialogSearchesSubfolders) {
     ASSERT_EQ(spy.count(), 1);
     EXPECT_EQ(spy.at(0).at(0).toString(), root + "deep/er");
     EXPECT_EQ(spy.at(0).at(1).toString(), "VOICE1.SC4");
-}
-
-int main(int argc, char** argv) {
-    static QTemporaryDir home;
-    g_home = home.path();
-    qputenv("HOME", g_home.toUtf8());
-    qputenv("XDG_DATA_HOME", (g_home + "/data").toUtf8());
-    QDir().mkpath(g_home + "/data");
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }
