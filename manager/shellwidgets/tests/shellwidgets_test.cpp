@@ -24,6 +24,8 @@
 
 #include <memory>
 
+#include "vek/testsupport/qt.hpp"
+
 using namespace vek::shellwidgets;
 
 QT_BEGIN_NAMESPACE
@@ -33,7 +35,8 @@ QT_END_NAMESPACE
 
 namespace {
 
-QString g_home;
+// The sandboxed home the shared Qt test main made.
+const QString& g_home = vek::testsupport::sandboxHome();
 
 void touch(const QString& path, const QByteArray& bytes = "x") {
     QFile f(path);
@@ -367,14 +370,4 @@ TEST_F(ShellWidgets, LinkKeepsAllThreeOnOneFolder) {
     combo.setItemIndex(combo.itemIndex() - 1);
     EXPECT_EQ(list.path(), combo.itemPath(combo.itemIndex()));
     EXPECT_EQ(tree.selectedPath(), list.path());
-}
-
-int main(int argc, char** argv) {
-    static QTemporaryDir home;
-    g_home = home.path();
-    qputenv("HOME", g_home.toUtf8());
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }
