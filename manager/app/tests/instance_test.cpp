@@ -3,6 +3,7 @@
 // a window of its own.
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "vek/platform/winreg.hpp"
+#include "vek/testsupport/qt.hpp"
 
 #include <gtest/gtest.h>
 
@@ -17,14 +18,20 @@ using namespace vek::winreg;
 
 namespace {
 
-QTemporaryDir& sandbox() {
-    static QTemporaryDir d;
-    return d;
-}
+// The sandboxed home of the shared Qt test main; the copies of VekShell the
+// tests start live in it too.
+const QString& sandboxPath() { return vek::testsupport::sandboxHome(); }
+
+// Their windows register in the sandbox's runtime folder.
+class RegistryFolder : public ::testing::Environment {
+public:
+    void SetUp() override { WindowRegistry::setDirectory(sandboxPath() + "/run/voice-lumo-windows"); }
+};
+::testing::Environment* const g_registry = ::testing::AddGlobalTestEnvironment(new RegistryFolder);
 
 QProcessEnvironment env() {
     auto e = QProcessEnvironment::systemEnvironment();
-    const QString s = sandbox().path();
+    const QString s = sandboxPath();
     e.insert("QT_QPA_PLATFORM", "offscreen");
     e.insert("HOME", s);
     e.insert("XDG_CONFIG_HOME", s + "/config");
@@ -86,22 +93,11 @@ TEST(ShellSingleInstance, SecondCopyRestoresTheFirstAndEnds) {
     if (!ended) first.kill();
     ASSERT_TRUE(ended);
     EXPECT_EQ(first.exitCode(), 0);
-    const QString ini = sandbox().path() + "/config/voice-lumo/VekShell.ini";
+    const QString ini = sandboxPath() + "/config/voice-lumo/VekShell.ini";
     QFile f(ini);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << ini.toStdString();
     const QByteArray text = f.readAll();
     EXPECT_TRUE(text.startsWith("[Main]\r\nFlags=0\r\n"));
-    EXPECT_TRUE(text.contains("ShellListView_Path=" + QFile::encodeName(sandbox().path()) + "/\r\n"));
+    EXPECT_TRUE(text.contains("ShellListView_Path=" + QFile::encodeName(sandboxPath()) + "/\r\n"));
     EXPECT_FALSE(findWindow("TApplication", "voice lumo manager").has_value());
-}
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    if (!sandbox().isValid()) return 1;
-    QDir().mkpath(sandbox().path() + "/run");
-    QFile::setPermissions(sandbox().path() + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    WindowRegistry::setDirectory(sandbox().path() + "/run/voice-lumo-windows");
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

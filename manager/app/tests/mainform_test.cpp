@@ -12,6 +12,7 @@
 #include "vek/codec/sc4.hpp"
 #include "vek/platform/fileops.hpp"
 #include "vek/platform/shellverbs.hpp"
+#include "vek/testsupport/qt.hpp"
 
 #include <gtest/gtest.h>
 
@@ -53,7 +54,8 @@ QT_END_NAMESPACE
 
 namespace {
 
-QString g_home;
+// The sandboxed home of the shared Qt test main (HOME and the XDG folders).
+const QString& g_home = vek::testsupport::sandboxHome();
 
 struct Msg {
     QString text, caption;
@@ -774,20 +776,4 @@ TEST(ShellAboutBox, TextsAndLinks) {
     box.show();
     QTest::keyClick(&box, Qt::Key_Escape);
     EXPECT_FALSE(box.isVisible());
-}
-
-int main(int argc, char** argv) {
-    static QTemporaryDir home;
-    g_home = home.path();
-    qputenv("HOME", g_home.toUtf8());
-    qputenv("XDG_CONFIG_HOME", (g_home + "/config").toUtf8());
-    qputenv("XDG_DATA_HOME", (g_home + "/data").toUtf8());
-    qputenv("XDG_RUNTIME_DIR", (g_home + "/run").toUtf8());
-    QDir().mkpath(g_home + "/data");
-    QDir().mkpath(g_home + "/run");
-    QFile::setPermissions(g_home + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

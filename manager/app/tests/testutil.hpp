@@ -1,4 +1,5 @@
-// Helpers of the window tests: files of known content and waiting for Qt.
+// Helpers of the window tests: files of known content and waiting for Qt,
+// on the shared test support (vek/testsupport).
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
