@@ -136,9 +136,8 @@ bool SoundServer::start(int timeoutMs) {
         ::dup2(null, 0);
         ::dup2(out, 1);
         ::dup2(out, 2);
-        ::execlp("pulseaudio", "pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "--system=false",
-                 "--realtime=no", "--high-priority=no", "-n", "-F", script.c_str(), "--log-target=stderr",
-                 static_cast<char*>(nullptr));
+        ::execlp("pulseaudio", "pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "--system=false", "--realtime=no",
+                 "--high-priority=no", "-n", "-F", script.c_str(), "--log-target=stderr", static_cast<char*>(nullptr));
         ::_exit(127);
     }
     if (m_pid < 0) {

@@ -39,8 +39,8 @@ Samples speechLike(std::size_t samples, std::uint32_t seed) {
         return static_cast<double>(static_cast<std::int32_t>(rng)) / 2147483648.0;
     };
     Resonator f1, f2, f3;
-    const double formants[5][3] = {{730, 1090, 2440}, {270, 2290, 3010}, {530, 1840, 2480},
-                                   {570, 840, 2410}, {440, 1020, 2240}};
+    const double formants[5][3] = {
+        {730, 1090, 2440}, {270, 2290, 3010}, {530, 1840, 2480}, {570, 840, 2410}, {440, 1020, 2240}};
     double phase = 0;
     const std::size_t syllable = 2400;  // 0.3 s
     for (std::size_t i = 0; i < samples; ++i) {

@@ -68,7 +68,7 @@ TEST(WavFixtures, ImagesParseBackFieldByField) {
     EXPECT_EQ(img[4], 36 + 12);
     EXPECT_EQ(std::memcmp(img.data() + 8, "WAVEfmt ", 8), 0);
     EXPECT_EQ(img[28] | img[29] << 8 | img[30] << 16, 11025 * 4);  // bytes per second
-    EXPECT_EQ(img[32], 4);                                          // block align
+    EXPECT_EQ(img[32], 4);                                         // block align
     const WavInfo w = parseWav(img);
     EXPECT_TRUE(w.ok);
     EXPECT_EQ(w.tag, 1);

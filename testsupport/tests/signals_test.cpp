@@ -61,7 +61,8 @@ TEST(TestSignals, WarbleToneIsExactAtKnownPoints) {
     EXPECT_EQ(s[0], 0);
     // t = 1/4000 s: 9000 sin(2pi 0.055) sin(2pi 0.00075) + 3000 sin(2pi 0.3125)
     const double t = 2.0 / 8000.0;
-    const double v = 9000 * std::sin(2 * M_PI * 220 * t) * std::sin(2 * M_PI * 3 * t) + 3000 * std::sin(2 * M_PI * 1250 * t);
+    const double v =
+        9000 * std::sin(2 * M_PI * 220 * t) * std::sin(2 * M_PI * 3 * t) + 3000 * std::sin(2 * M_PI * 1250 * t);
     EXPECT_EQ(s[2], std::lround(v));
 }
 
@@ -87,7 +88,8 @@ TEST(TestSignals, SnrAndCorrelationMeasureWhatTheySay) {
     EXPECT_DOUBLE_EQ(segmentalSnr(ref, ref), 80.0);
     EXPECT_NEAR(correlation(ref, ref), 1.0, 1e-12);
     Samples neg(ref.size());
-    std::transform(ref.begin(), ref.end(), neg.begin(), [](std::int16_t v) { return std::int16_t(-std::max<int>(v, -32767)); });
+    std::transform(ref.begin(), ref.end(), neg.begin(),
+                   [](std::int16_t v) { return std::int16_t(-std::max<int>(v, -32767)); });
     EXPECT_NEAR(correlation(ref, neg), -1.0, 1e-6);
     // Half the amplitude: error = half the signal, 6.02 dB in every segment.
     Samples half(ref.size());

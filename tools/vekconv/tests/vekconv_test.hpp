@@ -38,7 +38,9 @@ protected:
 
     RunResult run(const std::string& args) const { return vekconv(args, m_dir); }
     std::string path(const std::string& name) const { return (m_dir / name).string(); }
-    void write(const std::string& name, const Bytes& bytes) const { ASSERT_TRUE(writeFile(m_dir / name, bytes)) << name; }
+    void write(const std::string& name, const Bytes& bytes) const {
+        ASSERT_TRUE(writeFile(m_dir / name, bytes)) << name;
+    }
     Bytes read(const std::string& name) const { return readFile(m_dir / name); }
     bool exists(const std::string& name) const { return fs::exists(m_dir / name); }
     // Names of the files in the scratch folder (to spot leftovers).

@@ -72,13 +72,13 @@ Bytes makeWav(const WavSpec& spec, const Bytes& data);
 
 // What a strict reader sees in a WAV image.
 struct WavInfo {
-    bool ok = false;                 // RIFF/WAVE with fmt and a data chunk that fits the file
+    bool ok = false;  // RIFF/WAVE with fmt and a data chunk that fits the file
     std::uint16_t tag = 0, channels = 0, bits = 0;
     std::uint32_t rate = 0;
-    std::uint32_t riffSize = 0;      // the RIFF chunk's declared size
-    std::uint32_t dataSize = 0;      // the data chunk's declared size
-    Bytes data;                      // the data bytes present (at most dataSize)
-    Samples samples;                 // data as 16-bit samples (16-bit files)
+    std::uint32_t riffSize = 0;  // the RIFF chunk's declared size
+    std::uint32_t dataSize = 0;  // the data chunk's declared size
+    Bytes data;                  // the data bytes present (at most dataSize)
+    Samples samples;             // data as 16-bit samples (16-bit files)
 };
 WavInfo parseWav(const Bytes& image);
 

@@ -6,8 +6,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <string>
 #include <sys/types.h>
+#include <string>
 
 namespace vek::testsupport {
 
