@@ -59,7 +59,9 @@ std::string tail(const fs::path& log) {
 Bytes adpcmSc4(bool shq, double seconds) {
     const unsigned rate = shq ? 11025 : 8000;
     const auto frames = static_cast<std::size_t>(seconds * rate / 58);
-    return vek::testsupport::adpcmSc4FromPcm(vek::testsupport::glidingVoice(frames * 58, rate), shq);
+    const Bytes sc4 = vek::testsupport::adpcmSc4FromPcm(vek::testsupport::glidingVoice(frames * 58, rate), shq);
+    EXPECT_FALSE(sc4.empty());
+    return sc4;
 }
 
 Bytes spSc4(int sectors) { return vek::testsupport::spNoiseFile(static_cast<std::size_t>(sectors), 4711); }
