@@ -25,6 +25,7 @@ constexpr QRgb kGrey = 0xFF808080u;
 
 Tdbmeter::Tdbmeter(QWidget* parent) : QWidget(parent) {
     resize(80, 17);
+    m_buffer = QImage(size(), QImage::Format_RGB32);
 }
 
 int Tdbmeter::litCountFor(int greens, int yellows, int reds, int greenMax, int yellowMax, int redMax,
