@@ -1,10 +1,11 @@
 // Renders the display widgets into one PNG for a look at the glyphs: every
 // printable ASCII character as 5 x 7 dots (the clock cells and a larger
-// size), as sixteen and as seven segments, the clock "12:34:56", and meters
-// at several levels. Usage: vek_recwidgets_gallery OUT.png
+// size), as sixteen and as seven segments, the clock "12:34:56", meters
+// at several levels and the position bar. Usage: vek_recwidgets_gallery OUT.png
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "vek/recwidgets/dbmeter.hpp"
 #include "vek/recwidgets/display.hpp"
+#include "vek/recwidgets/mousebar.hpp"
 
 #include <QApplication>
 #include <QPainter>
@@ -109,9 +110,23 @@ int main(int argc, char** argv) {
     p.drawImage(200, y, tall.render());
     tall.setDirection(Tdbmeterdirection::ddLeftUp);
     p.drawImage(230, y, tall.render());
+
+    // The recorder's position bar, at the start and part way, enabled and
+    // disabled, on the window's background.
+    TMousebar bar;
+    bar.resize(246, 18);
+    bar.setRange(0, 32760);
+    bar.setTickInterval(1638);
+    bar.setPageStep(0);
+    const int barPositions[] = {0, 12000, 32760};
+    for (int i = 0; i < 3; ++i) {
+        bar.setPosition(barPositions[i]);
+        bar.setEnabled(i != 2);
+        p.drawPixmap(300, y + i * 24, bar.grab());
+    }
     p.end();
 
-    if (!out.copy(0, 0, out.width(), y + 90).save(QString::fromLocal8Bit(argv[1]))) {
+    if (!out.copy(0, 0, out.width(), y + 100).save(QString::fromLocal8Bit(argv[1]))) {
         std::fprintf(stderr, "cannot write %s\n", argv[1]);
         return 1;
     }
