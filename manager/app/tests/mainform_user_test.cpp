@@ -20,6 +20,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -278,6 +279,12 @@ TEST_F(ShellUser, TreeMenuOffersNoConversionsAndItsFindLeadsToTheResult) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(find));
     QLineEdit* pattern = find->findChildren<QLineEdit*>().value(0);
     ASSERT_NE(pattern, nullptr);
+    // Its labels show their mnemonics as such: Alt+N reaches the name field.
+    for (QLabel* l : find->findChildren<QLabel*>())
+        if (l->text().contains('&')) EXPECT_NE(l->buddy(), nullptr) << l->text().toStdString();
+    find->findChildren<QLineEdit*>().value(1)->setFocus();
+    QTest::keyClick(find, Qt::Key_N, Qt::AltModifier);
+    EXPECT_TRUE(pattern->hasFocus());
     pattern->selectAll();
     QTest::keyClicks(pattern, "found");
     QPushButton* findNow = nullptr;
