@@ -383,7 +383,11 @@ void TMainForm::FormResize() {
 QString TMainForm::listFolderPath() const { return ShellListView->path(); }
 
 void TMainForm::showWrittenFile(const QString& path) {
-    const QString name = QFileInfo(path).fileName();
+    const QFileInfo fi(path);
+    // A list that has moved on to another folder meanwhile (a recorder
+    // unplugged) does not show the file, whatever it lists under that name.
+    if (QDir::cleanPath(fi.absolutePath()) != QDir::cleanPath(ShellListView->path())) return;
+    const QString name = fi.fileName();
     written_ << name;
     ShellListView->showWrittenFile(name);
 }

@@ -280,8 +280,11 @@ TEST_F(ShellUser, TreeMenuOffersNoConversionsAndItsFindLeadsToTheResult) {
     QLineEdit* pattern = find->findChildren<QLineEdit*>().value(0);
     ASSERT_NE(pattern, nullptr);
     // Its labels show their mnemonics as such: Alt+N reaches the name field.
-    for (QLabel* l : find->findChildren<QLabel*>())
-        if (l->text().contains('&')) EXPECT_NE(l->buddy(), nullptr) << l->text().toStdString();
+    for (QLabel* l : find->findChildren<QLabel*>()) {
+        if (l->text().contains('&')) {
+            EXPECT_NE(l->buddy(), nullptr) << l->text().toStdString();
+        }
+    }
     find->findChildren<QLineEdit*>().value(1)->setFocus();
     QTest::keyClick(find, Qt::Key_N, Qt::AltModifier);
     EXPECT_TRUE(pattern->hasFocus());
@@ -359,6 +362,23 @@ TEST_F(ShellUser, OnTheDesktopEveryConvertedFileEndsSelected) {
         QFile::remove(desk + "/" + s + ".SC4");
         QFile::remove(desk + "/" + s + ".wav");
     }
+}
+
+TEST_F(ShellUser, AListThatMovedAwayDuringTheJobSelectsNothingOfTheNewFolder) {
+    writeWav(folder + "x.wav", 100);
+    writeWav(dir->path() + "/x.sc4", 100);  // the parent holds a file of the written name
+    open();
+    form->setConversionDialog([&](TMainForm& f, bool) {
+        writeSp(folder + "x.sc4", 1);
+        // The recorder is unplugged: the tree and the list move to the parent.
+        f.goTo(dir->path());
+        f.showWrittenFile(folder + "x.sc4");
+        ++f.ConvertedCount;
+    });
+    click("x.wav");
+    QTest::keyClick(view(), Qt::Key_F11);
+    ASSERT_EQ(form->ShellListView->path(), dir->path() + "/");
+    EXPECT_TRUE(selected().isEmpty()) << selected().join('|').toStdString();
 }
 
 TEST_F(ShellUser, AConversionThatWritesNothingLeavesNoOldSelectionInTheStatusBar) {
