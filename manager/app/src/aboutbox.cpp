@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -19,6 +20,9 @@
 #endif
 #ifndef VEKSHELL_VENDOR_URL2
 #define VEKSHELL_VENDOR_URL2 ""
+#endif
+#ifndef VEKSHELL_SOURCE_DIR
+#define VEKSHELL_SOURCE_DIR ""
 #endif
 #ifndef VEKSHELL_DOC_DIR
 #define VEKSHELL_DOC_DIR "/usr/share/doc/voicelumo"
@@ -30,10 +34,26 @@ QIcon programIcon();  // splashform.cpp
 
 QString TAboutBox::documentationFolder() {
     // Beside an unpacked install first ("bin/../share/doc/voicelumo"), then
-    // where the build installs it.
+    // where the build installs it, then (a program run from its build tree)
+    // the sources it was built from, whose README is the same guide.
     const QString rel = QDir::cleanPath(programDir() + QStringLiteral("../share/doc/voicelumo"));
     if (QFileInfo(rel).isDir()) return rel;
-    return QStringLiteral(VEKSHELL_DOC_DIR);
+    const QString installed = QStringLiteral(VEKSHELL_DOC_DIR);
+    if (QFileInfo(installed).isDir()) return installed;
+    const QString sources = QStringLiteral(VEKSHELL_SOURCE_DIR);
+    if (!sources.isEmpty() && QFileInfo(sources + QStringLiteral("/README.md")).isFile()) return sources;
+    return installed;
+}
+
+void TAboutBox::openLink(const QUrl& url) {
+    // A link that leads nowhere says so rather than doing nothing.
+    if (url.isLocalFile() && !QFileInfo::exists(url.toLocalFile())) {
+        QMessageBox::information(this, windowTitle(),
+                                 tr("The documentation is not installed here:\n%1").arg(url.toLocalFile()));
+        return;
+    }
+    if (!QDesktopServices::openUrl(url))
+        QMessageBox::warning(this, windowTitle(), tr("No program could be started to open\n%1").arg(url.toString()));
 }
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
@@ -89,7 +109,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
         l->setCursor(Qt::PointingHandCursor);
         l->setToolTip(u.toString());
         l->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
-        connect(l, &QLabel::linkActivated, this, [](const QString& link) { QDesktopServices::openUrl(QUrl(link)); });
+        connect(l, &QLabel::linkActivated, this, [this](const QString& link) { openLink(QUrl(link)); });
     }
     btnOK = new QPushButton(QStringLiteral("OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));

@@ -22,6 +22,9 @@ public:
     QUrl link7() const { return link7_; }
     QUrl link6() const { return link6_; }
     static QString documentationFolder();
+    // What a click on a link does: the desktop opens it; a missing local
+    // target or a failure to open is reported.
+    void openLink(const QUrl& url);
 
 private:
     QUrl link7_, link6_;

@@ -2,6 +2,7 @@
 #include "mainform.hpp"
 
 #include "aboutbox.hpp"
+#include "commandicons.hpp"
 #include "formstorage.hpp"
 #include "startup.hpp"
 #include "statusformat.hpp"
@@ -71,11 +72,6 @@ QIcon themed(const char* name, QStyle::StandardPixmap fallback, QWidget* w) {
     return i.isNull() ? w->style()->standardIcon(fallback) : i;
 }
 
-QIcon themedOrText(const char* name, const QString& text, QColor c) {
-    QIcon i = QIcon::fromTheme(QString::fromLatin1(name));
-    return i.isNull() ? textIcon(text, c) : i;
-}
-
 }  // namespace
 
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
@@ -141,10 +137,15 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     connect(ShellCombo, &vek::shellwidgets::ShellCombo::keyReleased, this,
             [this](int key, Qt::KeyboardModifiers) { ShellComboKeyUp(key); });
 
-    // The conversions in the context menus of the list and the tree.
-    const QList<QAction*> conv{mnuWave, mnuG729, mnuADPCM8, mnuADPCM11};
-    ShellListView->setExtraActions(conv);
-    ShellTree->setExtraActions(conv);
+    // The conversions in the list's context menu, where they act on what was
+    // right-clicked. The tree's menu has none: a folder is nothing to convert,
+    // and its click takes the focus from the list the conversions need.
+    ShellListView->setExtraActions({mnuWave, mnuG729, mnuADPCM8, mnuADPCM11});
+    // The tree's "Find..." shows its results here, like the Tools menu's.
+    connect(ShellTree, &vek::shellwidgets::ShellTree::findRequested, this, &TMainForm::OpenFindDialog);
+    // The toolbar is laid out after the window's own resize event: its
+    // controls follow the toolbar's width when that is known.
+    Panel1->installEventFilter(this);
 
     AboutBox = new TAboutBox(this);
     FormCreate();
@@ -183,12 +184,9 @@ void TMainForm::buildToolbar() {
     DeleteButton = button("DeleteButton", 264, themed("edit-delete", QStyle::SP_TrashIcon, w),
                           [this] { DeleteButtonClick(); });
     btnNew = button("btnNew", 289, themed("folder-new", QStyle::SP_FileDialogNewFolder, w), [this] { btnNewClick(); });
-    CutButton = button("CutButton", 323, themedOrText("edit-cut", QStringLiteral("X"), QColor(120, 120, 120)),
-                       [this] { CutButtonClick(); });
-    CopyButton = button("CopyButton", 348, themedOrText("edit-copy", QStringLiteral("C"), QColor(120, 120, 120)),
-                        [this] { CopyButtonClick(); });
-    PasteButton = button("PasteButton", 373, themedOrText("edit-paste", QStringLiteral("P"), QColor(120, 120, 120)),
-                         [this] { PasteButtonClick(); });
+    CutButton = button("CutButton", 323, commandIcon(QStringLiteral("edit-cut")), [this] { CutButtonClick(); });
+    CopyButton = button("CopyButton", 348, commandIcon(QStringLiteral("edit-copy")), [this] { CopyButtonClick(); });
+    PasteButton = button("PasteButton", 373, commandIcon(QStringLiteral("edit-paste")), [this] { PasteButtonClick(); });
     btnWave = button("btnWave", 407, textIcon(QStringLiteral("W"), QColor(40, 110, 200)), [this] { mnuWaveClick(); });
     btnG729 = button("btnG729", 432, textIcon(QStringLiteral("SP"), QColor(200, 90, 40)), [] {});
     btnADPCM8 = button("btnADPCM8", 457, textIcon(QStringLiteral("HQ"), QColor(40, 150, 60)), [] {});
@@ -384,7 +382,15 @@ void TMainForm::FormResize() {
 
 QString TMainForm::listFolderPath() const { return ShellListView->path(); }
 
-void TMainForm::showWrittenFile(const QString& path) { ShellListView->showWrittenFile(QFileInfo(path).fileName()); }
+void TMainForm::showWrittenFile(const QString& path) {
+    const QFileInfo fi(path);
+    // A list that has moved on to another folder meanwhile (a recorder
+    // unplugged) does not show the file, whatever it lists under that name.
+    if (QDir::cleanPath(fi.absolutePath()) != QDir::cleanPath(ShellListView->path())) return;
+    const QString name = fi.fileName();
+    written_ << name;
+    ShellListView->showWrittenFile(name);
+}
 
 void TMainForm::ForceFGWindow() {
     if (isMinimized())
@@ -546,22 +552,38 @@ void TMainForm::runConversion(bool toWav, QObject* sender) {
             ConvMode = 6;
     }
     ConvertedCount = 0;
+    written_.clear();
     ShellListView->clearSelection();
     if (dialog_) dialog_(*this, toWav);
     if (ConvertedCount > 0) {
         if (ShellListView->isDesktop()) {
             WaitCursor busy;
-            const int before = ShellListView->itemCount();
             repaint();
             QThread::msleep(static_cast<unsigned long>(desktopWaitMs_));
             ShellListView->reread();
-            for (int i = before; i < ShellListView->itemCount(); ++i) ShellListView->setSelected(i, true);
         }
-        ShellListView->makeVisible(ShellListView->itemCount() - 1);
+        // The selection is the files the job wrote, as far as the list shows
+        // them, and nothing else: a filter that hides them leaves nothing
+        // selected (no other file may become the target of the next command),
+        // and on the desktop every one of them is selected, not only those the
+        // directory monitor had not added yet.
+        ShellListView->clearSelection();
+        int lastWritten = -1;
+        for (const QString& n : written_) {
+            const int i = ShellListView->indexOfName(n);
+            if (i < 0) continue;
+            ShellListView->setSelected(i, true);
+            lastWritten = qMax(lastWritten, i);
+        }
+        ShellListView->makeVisible(lastWritten >= 0 ? lastWritten : ShellListView->itemCount() - 1);
         ShellListView->focusList();
         // The list holds the window's focus (the window itself may come back
         // to the front a moment later, after the dialog).
         if (ShellListView->listHasFocus() || focusWidget() == ShellListView->currentView()) GetStatistics();
+    } else {
+        // Nothing was written, yet the selection is gone: the status bar
+        // says so instead of naming the old selection.
+        GetStatistics();
     }
     ForceFGWindow();
 }
@@ -718,6 +740,7 @@ void TMainForm::tmrRefreshTimer() {
 }
 
 bool TMainForm::eventFilter(QObject* o, QEvent* e) {
+    if (o == Panel1 && e->type() == QEvent::Resize) FormResize();
     if (o == cmbMask || o == cmbMask->lineEdit()) {
         if (e->type() == QEvent::FocusOut && !cmbMask->hasFocus() && !cmbMask->lineEdit()->hasFocus()) {
             // Only a move to another control of the window is an exit: while

@@ -140,6 +140,7 @@ private:
     void goToStartFolder(const QString& stored);
 
     QStringList memory_;
+    QStringList written_;  // names the running conversion has written
     QString lastMaskText_;
     int lastMaskIndex_ = -1;
     std::int16_t startupCounter_ = 0;

@@ -50,16 +50,20 @@ TSplashForm::TSplashForm(QWidget* parent)
     : QFrame(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("SplashForm"));
     setAttribute(Qt::WA_DeleteOnClose);
-    // No caption bar, a thin border: the designed 500 x 409 client area.
+    // No caption bar, a thin border. The designed client area (500 x 409)
+    // held a caption bar's height more than the picture; without the caption
+    // the window shrinks by that much, so the border closes round the picture
+    // (498 x 388) with no strip below it.
     hide();
     setFrameShape(QFrame::Box);
     setLineWidth(1);
-    setFixedSize(500, 409);
     Image = new QLabel(this);
     Image->setObjectName(QStringLiteral("Image"));
     const QImage img = splashImage();
     Image->setPixmap(QPixmap::fromImage(img));
-    Image->setGeometry(1, 1, img.isNull() ? 498 : img.width(), img.isNull() ? 388 : img.height());
+    const QSize picture = img.isNull() ? QSize(498, 388) : img.size();
+    Image->setGeometry(1, 1, picture.width(), picture.height());
+    setFixedSize(picture.width() + 2, picture.height() + 2);
     if (QScreen* s = QGuiApplication::primaryScreen()) {
         QRect r(QPoint(0, 0), size());
         r.moveCenter(s->availableGeometry().center());

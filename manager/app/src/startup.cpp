@@ -5,10 +5,15 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QStandardPaths>
+#include <QThread>
 #include <QWidget>
+
+#include <memory>
 
 namespace vekshell {
 
@@ -54,20 +59,57 @@ bool forceForeground(QWidget* w) {
     return true;
 }
 
-bool activatePreviousInstance() {
+QString instanceLockPath() {
+    return vek::winreg::WindowRegistry::directory() + QStringLiteral("/VekShell.lock");
+}
+
+namespace {
+// Held from the start until the program ends.
+std::unique_ptr<QLockFile> g_instanceLock;
+}  // namespace
+
+bool activatePreviousInstance(int waitMs) {
     using namespace vek::winreg;
-    // Our own window must not match while we look.
+    // The lock file is the first guard: a running copy holds it even while it
+    // is too busy to answer the window registry (a long conversion, the
+    // desktop's pauses), and two copies started together cannot both get it.
+    // It is stale only when its owner has ended (no age limit: a copy may run
+    // for days).
+    bool another = false;
+    const QString lockPath = instanceLockPath();
+    const QString dir = QFileInfo(lockPath).absolutePath();
+    QDir().mkpath(dir);
+    QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    auto lock = std::make_unique<QLockFile>(lockPath);
+    lock->setStaleLockTime(0);
+    if (lock->tryLock(0))
+        g_instanceLock = std::move(lock);
+    else
+        // A lock that cannot be made at all (no writable folder) leaves the
+        // registry alone to decide.
+        another = lock->error() == QLockFile::LockFailedError;
+
+    // The registry raises the other copy. Our own window must not match while
+    // we look. A copy that holds the lock but is busy is asked again for a
+    // while; whether or not it answers, this copy ends.
     setApplicationTitle(kAppTitle + ' ');
     bool found = false;
-    if (auto w = findWindow(QStringLiteral("TApplication"), kAppTitle)) {
-        found = true;
-        if (isIconic(*w).value_or(false))
-            showWindow(*w, ShowCommand::Normal);
-        else
-            setForegroundWindow(*w);
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        if (auto w = findWindow(QStringLiteral("TApplication"), kAppTitle)) {
+            found = true;
+            if (isIconic(*w).value_or(false))
+                showWindow(*w, ShowCommand::Normal);
+            else
+                setForegroundWindow(*w);
+            break;
+        }
+        if (!another || waited.elapsed() >= waitMs) break;
+        QThread::msleep(200);
     }
     setApplicationTitle(kAppTitle);
-    return found;
+    return found || another;
 }
 
 void registerMainWindow(QWidget* w) {

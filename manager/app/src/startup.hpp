@@ -25,10 +25,14 @@ QString settingsFilePath();
 
 // Raises and activates a window of this process; true when it is shown.
 bool forceForeground(QWidget* w);
-// Looks for another running manager through the window registry; when found
-// it is restored (when minimised) or brought to the front, and true is
-// returned.
-bool activatePreviousInstance();
+// Where the running manager holds its lock (the window registry's folder).
+QString instanceLockPath();
+// True when another manager runs: its lock is held, or the window registry
+// knows its window. That window is restored (when minimised) or brought to
+// the front; a copy that holds the lock but does not answer is asked again
+// for up to `waitMs`. Otherwise this process takes the lock, keeps it until
+// it ends, and false is returned.
+bool activatePreviousInstance(int waitMs = 10000);
 // Registers the main window under the classes another instance looks for.
 void registerMainWindow(QWidget* w);
 

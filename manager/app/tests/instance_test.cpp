@@ -14,6 +14,9 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <csignal>
+#include <sys/types.h>
+
 using namespace vek::winreg;
 
 namespace {
@@ -101,3 +104,52 @@ TEST(ShellSingleInstance, SecondCopyRestoresTheFirstAndEnds) {
     EXPECT_TRUE(text.contains("ShellListView_Path=" + QFile::encodeName(sandboxPath()) + "/\r\n"));
     EXPECT_FALSE(findWindow("TApplication", "voice lumo manager").has_value());
 }
+
+// The first copy is busy (stopped here, so it cannot answer the registry at
+// all) when the second starts: the lock tells the second copy that the first
+// runs, it opens no window, and it raises the first once that answers.
+TEST(ShellSingleInstance, SecondCopyOpensNoWindowWhileTheFirstIsBusy) {
+    QProcess first;
+    first.setProcessEnvironment(env());
+    first.start(VEKSHELL_EXE, {});
+    ASSERT_TRUE(first.waitForStarted(5000));
+    auto w = waitForManager(20000);
+    ASSERT_TRUE(w.has_value()) << "the first copy never registered its window";
+    ASSERT_TRUE(showWindow(*w, ShowCommand::Minimize));
+    ASSERT_EQ(isIconic(*w), std::optional<bool>(true));
+
+    ASSERT_EQ(::kill(pid_t(first.processId()), SIGSTOP), 0);
+    QProcess second;
+    second.setProcessEnvironment(env());
+    second.start(VEKSHELL_EXE, {});
+    ASSERT_TRUE(second.waitForStarted(5000));
+    // Twice as long as the registry waits for an answer.
+    const bool endedWhileBusy = second.waitForFinished(3000);
+    const QString secondSocket = WindowRegistry::directory() + QString("/%1.sock").arg(second.processId());
+    const bool secondWindow = QFile::exists(secondSocket);
+    ASSERT_EQ(::kill(pid_t(first.processId()), SIGCONT), 0);
+    EXPECT_FALSE(secondWindow) << "the second copy opened a window of its own";
+    if (!endedWhileBusy) {
+        const bool ended = second.waitForFinished(15000);
+        if (!ended) second.kill();
+        EXPECT_TRUE(ended) << "the second copy kept running";
+    }
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    // Once the first answered, it was restored.
+    EXPECT_EQ(isIconic(*w), std::optional<bool>(false));
+    EXPECT_EQ(allWindows().size(), 1u);
+
+    EXPECT_EQ(sendMessage(*w, 0x0010, {}), std::optional<qint64>(1));
+    if (!first.waitForFinished(10000)) first.kill();
+    // With the first copy gone its lock is free: a new start is the first again.
+    QProcess third;
+    third.setProcessEnvironment(env());
+    third.start(VEKSHELL_EXE, {});
+    ASSERT_TRUE(third.waitForStarted(5000));
+    auto w3 = waitForManager(20000);
+    EXPECT_TRUE(w3.has_value());
+    if (w3) sendMessage(*w3, 0x0010, {});
+    if (!third.waitForFinished(10000)) third.kill();
+}
+

@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QTimer>
 
 namespace vek::dialogs {
@@ -94,6 +95,11 @@ void ConversionDialog::clearProgress() {
 
 void ConversionDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    // One job per showing. The show event the window system sends when the
+    // dialog comes back from being minimised is no new showing: the job is
+    // armed or running already, and a Cancel given meanwhile stands.
+    if (event->spontaneous() || m_armed) return;
+    m_armed = true;
     if (const QScreen* screen = this->screen()) {
         QRect frame = frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
@@ -101,6 +107,15 @@ void ConversionDialog::showEvent(QShowEvent* event) {
     }
     ContinueFlag = true;
     m_timerDelay->start();
+}
+
+void ConversionDialog::hideEvent(QHideEvent* event) {
+    QDialog::hideEvent(event);
+    // Minimising hides the dialog too (spontaneously); only the job's own
+    // close ends the showing.
+    if (event->spontaneous()) return;
+    m_armed = false;
+    m_timerDelay->stop();
 }
 
 void ConversionDialog::reject() { ContinueFlag = false; }

@@ -200,9 +200,13 @@ bool ExtractToTempFile(CodecLibrary& codecs, const std::string& sourcePath, cons
 
 void runSc4ToWavJob(JobContext& ctx) {
     ConversionState& st = ctx.state;
+    // The folder of the selection, taken once: the list may move elsewhere
+    // while the job runs (a recorder unplugged sends it to a parent folder),
+    // and the names belong to this folder only.
+    const std::string folder = ctx.main.listFolderPath();
     for (const std::string& name : st.SelectedNames) {
         if (lowerExtension(name) != ".sc4") continue;
-        const std::string source = ctx.main.listFolderPath() + name;
+        const std::string source = folder + name;
         if (!FileExistsNotDir(source)) continue;
 
         InputFile in;
@@ -355,9 +359,10 @@ void runWavToSc4Job(JobContext& ctx) {
     const std::size_t blockIn = sp ? 8000 : 7888;
     const std::int32_t blockOut = sp ? 512 : 1972;
 
+    const std::string folder = ctx.main.listFolderPath();  // once per job, as above
     for (const std::string& name : st.SelectedNames) {
         if (lowerExtension(name) != ".wav") continue;
-        const std::string source = ctx.main.listFolderPath() + name;
+        const std::string source = folder + name;
         if (!FileExistsNotDir(source)) continue;
 
         WaveLibrary::Header hd;

@@ -112,9 +112,26 @@ int ShellListModel::columnCount(const QModelIndex& parent) const { return parent
 
 QIcon ShellListModel::iconFor(const QFileInfo& fi) const {
     static QFileIconProvider provider;
-    const QString key = fi.isDir() ? QStringLiteral("/") : fi.suffix().toLower();
+    if (fi.isDir()) {
+        auto it = iconCache_.find(QStringLiteral("/"));
+        if (it == iconCache_.end()) it = iconCache_.insert(QStringLiteral("/"), provider.icon(fi));
+        return *it;
+    }
+    // The desktop's picture for the file's type, found by name only (the
+    // contents of a file on the recorder's drive are not read for a picture):
+    // the type's own icon, then its generic one ("audio-x-generic"), then the
+    // plain document. A type the desktop registers later (SC4 voice files)
+    // brings its picture along without a change here.
+    static QMimeDatabase db;
+    const QMimeType type = db.mimeTypeForFile(fi.fileName(), QMimeDatabase::MatchExtension);
+    const QString key = type.name();
     auto it = iconCache_.find(key);
-    if (it == iconCache_.end()) it = iconCache_.insert(key, provider.icon(fi));
+    if (it == iconCache_.end()) {
+        QIcon icon = QIcon::fromTheme(type.iconName());
+        if (icon.isNull()) icon = QIcon::fromTheme(type.genericIconName());
+        if (icon.isNull()) icon = provider.icon(fi);
+        it = iconCache_.insert(key, icon);
+    }
     return *it;
 }
 
@@ -251,6 +268,9 @@ ShellListView::ShellListView(QWidget* parent) : QWidget(parent) {
         v->setModel(model_);
         v->setSelectionModel(sel_);
         v->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        // A click selects the whole entry (every column), in the icon and list
+        // styles too, where only the name is drawn.
+        v->setSelectionBehavior(QAbstractItemView::SelectRows);
         // Renaming starts with F2 or the menu: a click on a selected item only
         // narrows the selection to it.
         v->setEditTriggers(QAbstractItemView::EditKeyPressed);
@@ -265,7 +285,7 @@ ShellListView::ShellListView(QWidget* parent) : QWidget(parent) {
         connect(v, &QAbstractItemView::activated, this, &ShellListView::activate);
         connect(v, &QWidget::customContextMenuRequested, this, [this, v](const QPoint& pos) {
             QModelIndex at = v->indexAt(pos);
-            if (at.isValid() && !sel_->isRowSelected(at.row(), {})) {
+            if (at.isValid() && !isSelected(at.row())) {
                 sel_->select(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
                 sel_->setCurrentIndex(at, QItemSelectionModel::NoUpdate);
             }
@@ -390,7 +410,14 @@ bool ShellListView::viewStyleFromName(const QString& n, ViewStyle* s) {
 }
 
 int ShellListView::itemCount() const { return model_->count(); }
-int ShellListView::selectedCount() const { return int(sel_->selectedRows().size()); }
+// An entry counts as selected when its name is: the icon and list styles
+// show (and select) only that column.
+int ShellListView::selectedCount() const {
+    int n = 0;
+    for (const QModelIndex& i : sel_->selectedIndexes())
+        if (i.column() == ShellListModel::ColName) ++n;
+    return n;
+}
 
 int ShellListView::firstSelected() const {
     for (int i = 0; i < itemCount(); ++i)
@@ -399,7 +426,17 @@ int ShellListView::firstSelected() const {
 }
 
 QString ShellListView::itemName(int i) const { return i >= 0 && i < itemCount() ? model_->name(i) : QString(); }
-bool ShellListView::isSelected(int i) const { return sel_->isRowSelected(i, {}); }
+bool ShellListView::isSelected(int i) const {
+    return i >= 0 && i < itemCount() && sel_->isSelected(model_->index(i, ShellListModel::ColName));
+}
+
+int ShellListView::indexOfName(const QString& name) const {
+    for (int i = 0; i < itemCount(); ++i)
+        if (model_->name(i) == name) return i;
+    for (int i = 0; i < itemCount(); ++i)
+        if (model_->name(i).compare(name, Qt::CaseInsensitive) == 0) return i;
+    return -1;
+}
 
 void ShellListView::setSelected(int i, bool on) {
     if (i < 0 || i >= itemCount()) return;
@@ -490,9 +527,12 @@ void ShellListView::showWrittenFile(const QString& name) {
     model_->removeByName(name);
     if (isDesktop()) return;
     reread();
-    if (itemCount() > 0) {
-        setSelected(itemCount() - 1, true);
-        makeVisible(itemCount() - 1);
+    // Only the file itself is selected, and only when the list shows it: under
+    // a filter that hides it, no other entry stands in for it.
+    const int i = indexOfName(name);
+    if (i >= 0) {
+        setSelected(i, true);
+        makeVisible(i);
     }
 }
 

@@ -15,6 +15,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMetaMethod>
 #include <QMimeData>
 #include <QStandardItemModel>
 #include <QStorageInfo>
@@ -319,7 +320,14 @@ void ShellTree::contextMenuEvent(QContextMenuEvent* e) {
     QMenu m(this);
     const bool top = selectedIsTopLevel();
     m.addAction(tr("&Open"), this, [this] { invokeVerb(QStringLiteral("open")); });
-    m.addAction(tr("&Find..."), this, [this] { invokeVerb(QStringLiteral("find")); });
+    m.addAction(tr("&Find..."), this, [this] {
+        // The window that owns the tree shows what is found; a tree on its own
+        // opens a plain find dialog.
+        if (isSignalConnected(QMetaMethod::fromSignal(&ShellTree::findRequested)))
+            emit findRequested(selectedPath());
+        else
+            invokeVerb(QStringLiteral("find"));
+    });
     m.addSeparator();
     m.addAction(tr("Cu&t"), this, [this] { invokeVerb(QStringLiteral("cut")); })->setEnabled(!top);
     m.addAction(tr("&Copy"), this, [this] { invokeVerb(QStringLiteral("copy")); });

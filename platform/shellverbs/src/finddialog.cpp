@@ -33,10 +33,15 @@ FindDialog::FindDialog(const QString& folder, QWidget* parent) : QDialog(parent)
     list_->header()->setSectionResizeMode(QHeaderView::Interactive);
     status_ = new QLabel;
     auto* g = new QGridLayout(this);
-    g->addWidget(new QLabel(tr("&Named:")), 0, 0);
+    // Each label names its field (Alt+N, Alt+L), so the mnemonic shows as one.
+    auto* named = new QLabel(tr("&Named:"));
+    named->setBuddy(pattern_);
+    auto* lookIn = new QLabel(tr("&Look in:"));
+    lookIn->setBuddy(folder_);
+    g->addWidget(named, 0, 0);
     g->addWidget(pattern_, 0, 1);
     g->addWidget(findBtn_, 0, 2);
-    g->addWidget(new QLabel(tr("&Look in:")), 1, 0);
+    g->addWidget(lookIn, 1, 0);
     g->addWidget(folder_, 1, 1);
     g->addWidget(stopBtn_, 1, 2);
     g->addWidget(list_, 2, 0, 1, 3);

@@ -16,7 +16,10 @@
  * or unrecognised extensible file), so the caller can name them unsupported.
  * The header is refused (handle 0) when the file is no WAVE file, when its
  * sample rate is 0, when its data chunk claims more bytes than the file holds,
- * or when the delivered data would exceed 2^31 - 1 bytes. The data length
+ * or when the delivered data would exceed 2^31 - 1 bytes. A data size of 0 or
+ * 0xFFFFFFFF is the placeholder that streaming writers and interrupted
+ * recordings leave behind, not a claim: the data then runs from the chunk's
+ * start to the end of the file. The data length
  * reported therefore never exceeds what the file really holds (twice that for
  * the float-to-16-bit case at most), so a caller can size a buffer by it.
  *

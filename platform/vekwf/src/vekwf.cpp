@@ -37,6 +37,14 @@ struct RiffFacts {
     std::uint16_t tag = 0;      // format tag of the fmt chunk (subformat for extensible)
     std::uint16_t channels = 0;
     std::uint32_t rate = 0;
+    bool bigEndian = false;     // RIFX
+    // A data chunk whose size is a placeholder: 0 or 0xFFFFFFFF, as writers
+    // leave it that stream or that were stopped before they could go back and
+    // fill it in. The data is then everything from the chunk's start to the
+    // end of the file.
+    bool placeholder = false;
+    std::uint64_t dataSizeAt = 0;    // file offset of the data chunk's size field
+    std::uint32_t realDataSize = 0;  // what the file really holds after it
 };
 
 std::uint32_t get32(const unsigned char* p, bool be) {
@@ -91,7 +99,17 @@ RiffFacts walkRiff(const char* path) {
             }
             haveFmt = true;
         } else if (std::memcmp(ch, "data", 4) == 0) {
-            facts.dataOverrun = pos + 8 + size > fileSize;
+            facts.bigEndian = be;
+            if (size == 0 || size == 0xFFFFFFFFu) {
+                facts.placeholder = true;
+                facts.dataSizeAt = pos + 4;
+                // Capped below the placeholder value itself, a size a 32-bit
+                // field can state.
+                facts.realDataSize =
+                    static_cast<std::uint32_t>(std::min<std::uint64_t>(fileSize - (pos + 8), 0xFFFFFFFEu));
+            } else {
+                facts.dataOverrun = pos + 8 + size > fileSize;
+            }
             facts.ok = haveFmt;
             return facts;
         }
@@ -100,7 +118,63 @@ RiffFacts walkRiff(const char* path) {
     return facts;
 }
 
+// The file as libsndfile is shown it when the data size is a placeholder:
+// the bytes on disk with the size field replaced by the real length (libsndfile
+// takes a size of 0 at its word and would deliver nothing).
+struct PatchedFile {
+    std::FILE* f = nullptr;
+    sf_count_t length = 0;
+    sf_count_t pos = 0;
+    sf_count_t patchAt = 0;
+    unsigned char patch[4] = {};
+    ~PatchedFile() {
+        if (f) std::fclose(f);
+    }
+};
+
+sf_count_t pfLength(void* u) { return static_cast<PatchedFile*>(u)->length; }
+sf_count_t pfTell(void* u) { return static_cast<PatchedFile*>(u)->pos; }
+sf_count_t pfSeek(sf_count_t offset, int whence, void* u) {
+    auto* p = static_cast<PatchedFile*>(u);
+    const sf_count_t base = whence == SEEK_CUR ? p->pos : whence == SEEK_END ? p->length : 0;
+    const sf_count_t to = base + offset;
+    if (to < 0) return -1;
+    p->pos = to;
+    return to;
+}
+sf_count_t pfRead(void* buf, sf_count_t count, void* u) {
+    auto* p = static_cast<PatchedFile*>(u);
+    if (count <= 0 || p->pos >= p->length) return 0;
+    if (std::fseek(p->f, static_cast<long>(p->pos), SEEK_SET) != 0) return 0;
+    const auto got = static_cast<sf_count_t>(std::fread(buf, 1, static_cast<std::size_t>(count), p->f));
+    auto* out = static_cast<unsigned char*>(buf);
+    for (int i = 0; i < 4; ++i) {
+        const sf_count_t at = p->patchAt + i - p->pos;
+        if (at >= 0 && at < got) out[at] = p->patch[i];
+    }
+    p->pos += got;
+    return got;
+}
+sf_count_t pfWrite(const void*, sf_count_t, void*) { return 0; }
+
+SNDFILE* openPatched(const char* path, const RiffFacts& facts, SF_INFO& info, std::unique_ptr<PatchedFile>& out) {
+    auto p = std::make_unique<PatchedFile>();
+    p->f = std::fopen(path, "rb");
+    if (!p->f || std::fseek(p->f, 0, SEEK_END) != 0) return nullptr;
+    p->length = std::ftell(p->f);
+    if (p->length < 0) return nullptr;
+    p->patchAt = static_cast<sf_count_t>(facts.dataSizeAt);
+    const std::uint32_t v = facts.realDataSize;
+    for (int i = 0; i < 4; ++i)
+        p->patch[facts.bigEndian ? 3 - i : i] = static_cast<unsigned char>(v >> (8 * i));
+    static SF_VIRTUAL_IO io{&pfLength, &pfSeek, &pfRead, &pfWrite, &pfTell};
+    SNDFILE* sf = sf_open_virtual(&io, SFM_READ, &info, p.get());
+    if (sf) out = std::move(p);
+    return sf;
+}
+
 struct Reader {
+    std::unique_ptr<PatchedFile> patched;  // the source behind sf, when patched
     SNDFILE* sf = nullptr;
     int channels = 1;
     bool eightBit = false;
@@ -206,7 +280,8 @@ VekWaveHandle ReadWaveHeader(const char* path, int16_t* bits, int16_t* channels,
     if (!facts.ok || facts.dataOverrun || facts.rate == 0) return 0;
 
     SF_INFO info{};
-    SNDFILE* sf = sf_open(path, SFM_READ, &info);
+    std::unique_ptr<PatchedFile> patched;
+    SNDFILE* sf = facts.placeholder ? openPatched(path, facts, info, patched) : sf_open(path, SFM_READ, &info);
     const int major = info.format & SF_FORMAT_TYPEMASK;
     if (sf && major != SF_FORMAT_WAV && major != SF_FORMAT_WAVEX) {
         sf_close(sf);
@@ -223,6 +298,7 @@ VekWaveHandle ReadWaveHeader(const char* path, int16_t* bits, int16_t* channels,
         return 0;
     }
     r->sf = sf;
+    r->patched = std::move(patched);
     std::uint16_t tag = kTagPcm;
     std::int64_t bytes = 0;
     int outBits = 16;

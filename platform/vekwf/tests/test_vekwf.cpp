@@ -302,6 +302,70 @@ TEST_F(VekwfTest, AcceptsEmptyDataAndChunksBeforeData) {
     CloseReadWaveFile(hj.h);
 }
 
+// Streaming writers and interrupted recordings leave 0 or 0xFFFFFFFF in the
+// data size (and often in the RIFF size): the samples are what the file holds,
+// delivered exactly as from the same file with its sizes filled in.
+TEST_F(VekwfTest, PlaceholderDataSizesDeliverWhatTheFileHolds) {
+    struct Case {
+        WavSpec spec;
+        std::size_t bytes;
+    };
+    WavSpec mono16;
+    WavSpec stereo8;
+    stereo8.bits = 8;
+    stereo8.channels = 2;
+    WavSpec float32;
+    float32.tag = 3;
+    float32.bits = 32;
+    const Case cases[] = {{mono16, 2000}, {stereo8, 1202}, {float32, 800}};
+    int n = 0;
+    for (const Case& c : cases) {
+        Bytes data(c.bytes);
+        for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>((i * 37 + 5) & 0x7F);
+        if (c.spec.tag == 3)  // floats within full scale: 0.25 * k / 200
+            for (std::size_t i = 0; i < c.bytes / 4; ++i) {
+                const float v = 0.25f * static_cast<float>(static_cast<int>(i % 400) - 200) / 200.0f;
+                std::memcpy(data.data() + 4 * i, &v, 4);
+            }
+        Header plain = open(write("plain" + std::to_string(n) + ".wav", makeWav(c.spec, data)));
+        ASSERT_NE(plain.h, 0);
+        const Bytes expected = readAll(plain, plain.bytes);
+        ASSERT_GT(expected.size(), 0u);
+        CloseReadWaveFile(plain.h);
+        for (std::uint32_t placeholder : {0u, 0xFFFFFFFFu}) {
+            for (bool riffToo : {false, true}) {
+                WavSpec s = c.spec;
+                s.dataSizeOverride = placeholder;
+                Bytes image = makeWav(s, data);
+                if (riffToo)
+                    for (int i = 4; i < 8; ++i) image[std::size_t(i)] = static_cast<std::uint8_t>(placeholder & 0xFF);
+                const std::string name = "ph" + std::to_string(n) + "-" + std::to_string(placeholder & 1) +
+                                         (riffToo ? "r" : "") + ".wav";
+                Header hd = open(write(name, image));
+                ASSERT_NE(hd.h, 0) << name;
+                EXPECT_EQ(hd.bits, plain.bits) << name;
+                EXPECT_EQ(hd.channels, plain.channels) << name;
+                EXPECT_EQ(hd.rate, plain.rate) << name;
+                EXPECT_EQ(hd.tag, 1) << name;
+                EXPECT_EQ(hd.bytes, plain.bytes) << name;
+                EXPECT_EQ(readAll(hd, hd.bytes + 64), expected) << name;
+                CloseReadWaveFile(hd.h);
+            }
+        }
+        ++n;
+    }
+    // A stream cut inside a sample frame delivers the whole frames only.
+    WavSpec cut;
+    cut.dataSizeOverride = 0;
+    Bytes odd(2001, 0x11);
+    Bytes image = makeWav(cut, odd);
+    image.pop_back();  // no pad byte: the file ends on the odd byte
+    Header hd = open(write("cut.wav", image));
+    ASSERT_NE(hd.h, 0);
+    EXPECT_EQ(hd.bytes, 2000);
+    CloseReadWaveFile(hd.h);
+}
+
 // Random damage to a valid header: whatever opens must report a data length
 // the file can back, and reading it must stay within the buffer.
 TEST_F(VekwfTest, FuzzedHeadersNeverOverstateTheData) {

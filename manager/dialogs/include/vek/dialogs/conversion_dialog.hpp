@@ -58,6 +58,7 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void cancelBtnClick();
@@ -69,6 +70,7 @@ private:
     vek::jobs::WaveLibrary* m_wave;
     Job m_job;
     bool m_running = false;
+    bool m_armed = false;  // this showing's job is armed, running or done
 
     QFrame* m_bevel = nullptr;
     QFrame* m_panel = nullptr;

@@ -119,6 +119,9 @@ public:
     int selectedCount() const;
     int firstSelected() const;             // -1 when none
     QString itemName(int i) const;
+    // Row of the entry of that name (exact first, then without regard to
+    // case); -1 when the list does not show it.
+    int indexOfName(const QString& name) const;
     bool isSelected(int i) const;
     void setSelected(int i, bool on);
     void clearSelection();
@@ -136,7 +139,7 @@ public:
     void refresh();                        // fills afresh
     void reread();                         // appends new, removes vanished
     // A file just written: drops entries of that name, then (unless the list
-    // shows the desktop) re-reads and selects the last entry.
+    // shows the desktop) re-reads and selects the file when it is listed.
     void showWrittenFile(const QString& name);
     void makeVisible(int i);
     bool listHasFocus() const;
@@ -218,6 +221,8 @@ signals:
     void pathChanged(const QString& path);
     void entered();
     void keyReleased(int key, Qt::KeyboardModifiers mods);
+    // "Find..." of the context menu, on the selected folder.
+    void findRequested(const QString& folder);
 
 protected:
     void focusInEvent(QFocusEvent* e) override;
