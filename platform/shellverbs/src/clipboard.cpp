@@ -150,8 +150,21 @@ QStringList pasteFiles(const QStringList& sources, const QString& targetFolder, 
 QStringList pasteClipboard(const QString& targetFolder, QWidget* owner, QString* error) {
     const ClipboardFiles cf = clipboardFiles();
     if (cf.paths.isEmpty()) return {};
-    QStringList written = pasteFiles(cf.paths, targetFolder, cf.cut, owner, error);
-    if (cf.cut && !written.isEmpty()) QGuiApplication::clipboard()->clear();
+    QString err;
+    QStringList written = pasteFiles(cf.paths, targetFolder, cf.cut, owner, &err);
+    if (cf.cut && !written.isEmpty()) {
+        // After a cut whose paste failed in part, what was not moved stays on
+        // the clipboard for another try; otherwise the cut is done.
+        QStringList left;
+        if (!err.isEmpty())
+            for (const auto& p : cf.paths)
+                if (entryKind(p) != EntryKind::Missing) left << p;
+        if (left.isEmpty())
+            QGuiApplication::clipboard()->clear();
+        else
+            copyToClipboard(left, true);
+    }
+    if (error) *error += err;
     return written;
 }
 

@@ -242,6 +242,12 @@ bool transferEntry(const QString& src, const QString& dst, TransferMode mode, bo
         if (error) *error += text + '\n';
         return false;
     };
+    // A folder never goes into itself: its copy would copy itself for ever.
+    const QString canonSrc = QFileInfo(src).canonicalFilePath();
+    const QString canonTarget = QFileInfo(targetFolder).canonicalFilePath();
+    if (entryKind(src) == EntryKind::Folder && !canonSrc.isEmpty() &&
+        (canonTarget + '/').startsWith(canonSrc + '/'))
+        return report(QObject::tr("Cannot put '%1' inside itself.").arg(nameOf(src)));
     const bool exists = entryKind(dst) != EntryKind::Missing;
     if (exists && !replaceExisting)
         return report(QObject::tr("Cannot %1 '%2' to %3: an item of that name is already there.")
@@ -265,15 +271,21 @@ bool transferEntry(const QString& src, const QString& dst, TransferMode mode, bo
                               .arg(nameOf(src), targetFolder, QString::fromLocal8Bit(std::strerror(errno))));
         }
     }
+    // What stays as it was when this transfer fails.
+    const QString kept = move ? QObject::tr("The original is kept.")
+                              : exists ? QObject::tr("The existing '%1' was not replaced.").arg(nameOf(dst))
+                                       : QString();
     if (!renamed) {
         staged = stagingPathFor(d);
         Failure f;
         if (!copyTree(s, staged, f)) {
             removeNative(staged, true);
+            // The user knows the entry by its own name, not the staging one.
+            if (f.path.compare(0, staged.size(), staged) == 0) f.path = d + f.path.substr(staged.size());
             return report(QObject::tr("Cannot %1 '%2' to %3 (%4). %5 The incomplete copy was removed.")
                               .arg(move ? QObject::tr("move") : QObject::tr("copy"), nameOf(src), targetFolder,
-                                   f.text(),
-                                   move ? QObject::tr("The original is kept.") : QObject::tr("Nothing was replaced.")));
+                                   f.text(), kept)
+                              .replace(QStringLiteral(".  "), QStringLiteral(". ")));
         }
     }
     // Undoes the staging: a renamed source goes back, a copy is removed.
@@ -298,8 +310,8 @@ bool transferEntry(const QString& src, const QString& dst, TransferMode mode, bo
         if (!inTrash.isEmpty()) (void)renameNoReplace(native(inTrash), d);
         unstage();
         return report(QObject::tr("Cannot put '%1' into %2: %3. %4")
-                          .arg(nameOf(src), targetFolder, QString::fromLocal8Bit(std::strerror(e)),
-                               move ? QObject::tr("The original is kept.") : QObject::tr("Nothing was replaced.")));
+                          .arg(nameOf(src), targetFolder, QString::fromLocal8Bit(std::strerror(e)), kept)
+                          .trimmed());
     }
     // The new entry must be on the disk under its own name before the
     // source of a move may go.

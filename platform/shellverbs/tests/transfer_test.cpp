@@ -125,6 +125,9 @@ TEST_F(Transfer, MoveOntoAFullVolumeKeepsTheOriginal) {
     EXPECT_TRUE(err.contains("MEMO.SC4")) << err.toStdString();
     EXPECT_TRUE(err.contains(QString::fromLocal8Bit(std::strerror(ENOSPC)))) << err.toStdString();
     EXPECT_TRUE(err.contains("original is kept")) << err.toStdString();
+    // The failure names the entry as the user knows it, not its staging name.
+    EXPECT_TRUE(err.contains(drive.path() + "MEMO.SC4:")) << err.toStdString();
+    EXPECT_FALSE(err.contains(".vek-paste")) << err.toStdString();
     EXPECT_EQ(readFile(home + "MEMO.SC4"), voice);
     EXPECT_TRUE(entries(drive.path()).isEmpty()) << entries(drive.path()).join(' ').toStdString();
 
@@ -151,12 +154,17 @@ TEST_F(Transfer, APasteThatFailsIsReportedAndTheCutKept) {
     Tmpfs drive("64k");
     REQUIRE_MOUNT(drive);
     writeFile(home + "LONG.SC4", randomBytes(512 * 1024, 4));
-    copyToClipboard({home + "LONG.SC4"}, true);
+    writeFile(home + "SHORT.SC4", randomBytes(8 * 1024, 5));
+    copyToClipboard({home + "LONG.SC4", home + "SHORT.SC4"}, true);
     EXPECT_FALSE(invokeVerb("paste", {drive.path()}, nullptr));
     ASSERT_EQ(notices.size(), 1);
     EXPECT_TRUE(notices.front().startsWith("Paste: Cannot move 'LONG.SC4'")) << notices.front().toStdString();
     EXPECT_TRUE(notices.front().contains("original is kept")) << notices.front().toStdString();
+    // The short one moved; the long one is still there and still cut.
+    EXPECT_EQ(readFile(drive.path() + "SHORT.SC4"), randomBytes(8 * 1024, 5));
+    EXPECT_FALSE(QFileInfo::exists(home + "SHORT.SC4"));
     EXPECT_EQ(clipboardFiles().paths, QStringList{home + "LONG.SC4"});
+    EXPECT_TRUE(clipboardFiles().cut);
     EXPECT_EQ(readFile(home + "LONG.SC4"), randomBytes(512 * 1024, 4));
 }
 
@@ -337,6 +345,12 @@ TEST_F(Transfer, SpecialFilesStopACrossVolumeMove) {
     EXPECT_FALSE(transferEntry(home + "tree/a.sc4", drive.path() + "a.sc4", TransferMode::Move, false, &err));
     EXPECT_EQ(readFile(drive.path() + "a.sc4"), "there");
     EXPECT_EQ(readFile(home + "tree/a.sc4"), "a");
+    // Nor does a folder go inside itself (its copy would copy itself).
+    QDir().mkpath(home + "tree/sub");
+    err.clear();
+    EXPECT_FALSE(transferEntry(home + "tree", home + "tree/sub/tree", TransferMode::Copy, false, &err));
+    EXPECT_TRUE(err.contains("inside itself")) << err.toStdString();
+    EXPECT_EQ(entries(home + "tree/sub"), QStringList{});
 }
 
 int main(int argc, char** argv) {
