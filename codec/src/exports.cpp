@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "vek/codec/adpcm.hpp"
 #include "vek/codec/sc4.hpp"
@@ -37,6 +39,16 @@ bool validBlock(const AudioCodecBlock* block) {
     return block && block->outputCount && (block->inputLength == 0 || (block->input && block->output));
 }
 
+// The output would be the input itself: the same path, a symbolic link to
+// it or another hard link of it (one file: the same device and inode after
+// the links are resolved). Opening the output truncates it, which would
+// destroy the input before a byte of it is read. An output that does not
+// exist yet cannot be the input.
+bool sameFile(const char* a, const char* b) {
+    std::error_code ec;
+    return std::filesystem::equivalent(std::filesystem::path(a), std::filesystem::path(b), ec) && !ec;
+}
+
 }  // namespace
 
 extern "C" {
@@ -45,7 +57,7 @@ int32_t SC4ToADPCM(const char* sc4Path, const char* adpcmPath) {
     return guarded([&] {
         if (!sc4Path || !adpcmPath) return false;
         vek::StdioFile in(sc4Path, vek::StdioFile::Mode::Read);
-        if (!in.isOpen()) return false;
+        if (!in.isOpen() || sameFile(sc4Path, adpcmPath)) return false;
         vek::StdioFile out(adpcmPath, vek::StdioFile::Mode::ReadWriteTruncate);
         if (!out.isOpen()) return false;
         const bool ok = vek::sc4ToAdpcm(in, out);
@@ -57,7 +69,7 @@ int32_t ADPCMToSC4(const char* adpcmPath, const char* sc4Path, int32_t shq) {
     return guarded([&] {
         if (!adpcmPath || !sc4Path) return false;
         vek::StdioFile in(adpcmPath, vek::StdioFile::Mode::Read);
-        if (!in.isOpen()) return false;
+        if (!in.isOpen() || sameFile(adpcmPath, sc4Path)) return false;
         vek::StdioFile out(sc4Path, vek::StdioFile::Mode::ReadWriteTruncate);
         if (!out.isOpen()) return false;
         const bool ok = vek::adpcmToSc4(in, out, shq != 0);

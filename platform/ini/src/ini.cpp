@@ -56,6 +56,21 @@ std::string valueOf(std::string_view raw) {
     return std::string(v);
 }
 
+// CR, LF or NUL: a line of the file would end (or, for NUL, be cut) there.
+bool breaksLine(std::string_view s) {
+    return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+// Whether the entry reads back as written: one line, the key ending at the
+// first "=" and not read as a comment or a section header, the section name
+// ending at the first "]".
+bool storable(std::string_view section, std::string_view key, std::string_view value) {
+    const auto k = trim(key);
+    return !breaksLine(section) && !breaksLine(key) && !breaksLine(value) &&
+           section.find(']') == std::string_view::npos && k.find('=') == std::string_view::npos &&
+           (k.empty() || (k.front() != ';' && k.front() != '['));
+}
+
 }  // namespace
 
 bool IniFile::load(const std::string& path) {
@@ -185,24 +200,26 @@ long IniFile::getInt(std::string_view section, std::string_view key, long def) c
     return neg ? -static_cast<long>(s) : static_cast<long>(s);
 }
 
-void IniFile::setString(std::string_view section, std::string_view key, std::string_view value) {
+bool IniFile::setString(std::string_view section, std::string_view key, std::string_view value) {
+    if (!storable(section, key, value)) return false;
     const std::string line = std::string(trim(key)) + "=" + std::string(value);
     auto h = findSection(section);
     if (!h) {
         if (!lines_.empty() && !trim(lines_.back().raw).empty()) lines_.push_back({""});
         lines_.push_back({"[" + std::string(trim(section)) + "]"});
         lines_.push_back({line});
-        return;
+        return true;
     }
     if (auto k = findKey(*h, key)) {
         lines_[*k].raw = line;
-        return;
+        return true;
     }
     // After the last non-blank line of the section, so that a blank line
     // separating it from the next section stays where it was.
     std::size_t at = sectionEnd(*h);
     while (at > *h + 1 && trim(lines_[at - 1].raw).empty()) --at;
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), {line});
+    return true;
 }
 
 void IniFile::removeKey(std::string_view section, std::string_view key) {
@@ -252,9 +269,9 @@ bool writePrivateProfileString(std::string_view section, std::string_view key,
                                std::optional<std::string_view> value, const std::string& path) {
     IniFile f;
     if (!f.load(path)) return false;  // never overwrite a file we could not read
-    if (value)
-        f.setString(section, key, *value);
-    else
+    if (value) {
+        if (!f.setString(section, key, *value)) return false;
+    } else
         f.removeKey(section, key);
     return f.save(path);
 }

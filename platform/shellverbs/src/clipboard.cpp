@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "vek/platform/shellverbs.hpp"
+#include "vek/platform/transfer.hpp"
 
 #include <QClipboard>
 #include <QDir>
@@ -20,32 +21,24 @@ bool isInside(const QString& path, const QString& folder) {
     return (QDir::cleanPath(path) + '/').startsWith(f);
 }
 
-bool copyRecursively(const QString& src, const QString& dst, QString* error) {
-    QFileInfo fi(src);
-    if (fi.isDir() && !fi.isSymLink()) {
-        if (!QDir().mkpath(dst)) {
-            if (error) *error += QObject::tr("Cannot create %1\n").arg(dst);
-            return false;
-        }
-        bool ok = true;
-        QDir d(src);
-        for (const auto& e : d.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
-            ok = copyRecursively(e.absoluteFilePath(), dst + '/' + e.fileName(), error) && ok;
-        return ok;
-    }
-    if (fi.isSymLink()) {
-        if (QFile::link(fi.symLinkTarget(), dst)) return true;
-    } else if (QFile::copy(src, dst)) {
-        return true;
-    }
-    if (error) *error += QObject::tr("Cannot copy %1 to %2\n").arg(src, dst);
-    return false;
-}
-
-bool removeEntry(const QString& path) {
-    QFileInfo fi(path);
-    if (fi.isDir() && !fi.isSymLink()) return QDir(path).removeRecursively();
-    return QFile::remove(path);
+// The replace question names what is there and what would take its place,
+// so that a file never replaces a whole folder (or a folder a file) on an
+// answer to a question about "an item".
+QString replaceQuestion(const QString& name, bool srcIsFolder, bool dstIsFolder) {
+    if (srcIsFolder && dstIsFolder)
+        return QObject::tr("This folder already contains a folder named '%1'.\r"
+                           "Would you like to replace the existing folder and everything in it with this one? "
+                           "The existing folder goes to the trash.").arg(name);
+    if (dstIsFolder)
+        return QObject::tr("This folder already contains a folder named '%1'.\r"
+                           "Would you like to replace that folder and everything in it with the file '%1'? "
+                           "The folder goes to the trash.").arg(name);
+    if (srcIsFolder)
+        return QObject::tr("This folder already contains a file named '%1'.\r"
+                           "Would you like to replace that file with the folder '%1' and everything in it? "
+                           "The file goes to the trash.").arg(name);
+    return QObject::tr("This folder already contains a file named '%1'.\r"
+                       "Would you like to replace the existing file with this one?").arg(name);
 }
 
 QString copyName(const QString& folder, const QString& name) {
@@ -132,7 +125,8 @@ QStringList pasteFiles(const QStringList& sources, const QString& targetFolder, 
             if (error) *error += QObject::tr("Cannot put %1 inside itself\n").arg(src);
             continue;
         }
-        if (QFileInfo::exists(dst)) {
+        bool replace = false;
+        if (entryKind(dst) != EntryKind::Missing) {
             // Replacing a folder that holds the source would delete the
             // source before it is copied.
             const QString canonDst = QFileInfo(dst).canonicalFilePath();
@@ -140,28 +134,15 @@ QStringList pasteFiles(const QStringList& sources, const QString& targetFolder, 
                 if (error) *error += QObject::tr("Cannot replace %1: it holds %2\n").arg(dst, src);
                 continue;
             }
+            const bool srcIsFolder = entryKind(srcAbs) == EntryKind::Folder;
+            const bool dstIsFolder = entryKind(dst) == EntryKind::Folder;
             if (!ask(owner, QObject::tr("Confirm File Replace"),
-                     QObject::tr("This folder already contains an item named \"%1\".\r"
-                                 "Do you want to replace it?").arg(QFileInfo(dst).fileName())))
+                     replaceQuestion(QFileInfo(dst).fileName(), srcIsFolder, dstIsFolder)))
                 continue;
-            if (!removeEntry(dst)) {
-                if (error) *error += QObject::tr("Cannot replace %1\n").arg(dst);
-                continue;
-            }
+            replace = true;
         }
-        bool ok;
-        if (cut) {
-            ok = QFile::rename(srcAbs, dst);
-            if (!ok) {  // another volume: copy, then remove the source
-                ok = copyRecursively(srcAbs, dst, error) && removeEntry(srcAbs);
-            }
-        } else {
-            ok = copyRecursively(srcAbs, dst, error);
-        }
-        if (ok)
-            written << dst;
-        else if (error && error->isEmpty())
-            *error += QObject::tr("Cannot paste %1\n").arg(src);
+        const bool ok = transferEntry(srcAbs, dst, cut ? TransferMode::Move : TransferMode::Copy, replace, error);
+        if (ok) written << dst;
     }
     return written;
 }
@@ -169,8 +150,21 @@ QStringList pasteFiles(const QStringList& sources, const QString& targetFolder, 
 QStringList pasteClipboard(const QString& targetFolder, QWidget* owner, QString* error) {
     const ClipboardFiles cf = clipboardFiles();
     if (cf.paths.isEmpty()) return {};
-    QStringList written = pasteFiles(cf.paths, targetFolder, cf.cut, owner, error);
-    if (cf.cut && !written.isEmpty()) QGuiApplication::clipboard()->clear();
+    QString err;
+    QStringList written = pasteFiles(cf.paths, targetFolder, cf.cut, owner, &err);
+    if (cf.cut && !written.isEmpty()) {
+        // After a cut whose paste failed in part, what was not moved stays on
+        // the clipboard for another try; otherwise the cut is done.
+        QStringList left;
+        if (!err.isEmpty())
+            for (const auto& p : cf.paths)
+                if (entryKind(p) != EntryKind::Missing) left << p;
+        if (left.isEmpty())
+            QGuiApplication::clipboard()->clear();
+        else
+            copyToClipboard(left, true);
+    }
+    if (error) *error += err;
     return written;
 }
 

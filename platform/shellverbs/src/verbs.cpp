@@ -10,9 +10,16 @@
 namespace vek::shell {
 namespace {
 QuestionFn g_question;
+NoticeFn g_notice;
 }
 
 void setQuestionHandler(QuestionFn fn) { g_question = std::move(fn); }
+void setNoticeHandler(NoticeFn fn) { g_notice = std::move(fn); }
+
+void notify(QWidget* owner, const QString& title, const QString& text) {
+    if (g_notice) return g_notice(owner, title, text);
+    QMessageBox::warning(owner, title, text);
+}
 
 bool ask(QWidget* owner, const QString& title, const QString& text) {
     if (g_question) return g_question(owner, title, text);
@@ -37,8 +44,8 @@ int deleteToTrash(const QStringList& paths, QWidget* owner) {
             failed << p;
     }
     if (!failed.isEmpty())
-        QMessageBox::warning(owner, QObject::tr("Delete"),
-                             QObject::tr("These items could not be moved to the trash:\n%1").arg(failed.join('\n')));
+        notify(owner, QObject::tr("Delete"),
+               QObject::tr("These items could not be moved to the trash:\n%1").arg(failed.join('\n')));
     return moved;
 }
 
@@ -64,7 +71,7 @@ bool invokeVerb(const QString& verb, const QStringList& paths, QWidget* owner) {
     if (verb == QLatin1String("paste")) {
         QString err;
         pasteClipboard(paths.front(), owner, &err);
-        if (!err.isEmpty()) QMessageBox::warning(owner, QObject::tr("Paste"), err.trimmed());
+        if (!err.isEmpty()) notify(owner, QObject::tr("Paste"), err.trimmed());
         return err.isEmpty();
     }
     if (verb == QLatin1String("delete")) return deleteToTrash(paths, owner) > 0;

@@ -2,6 +2,7 @@
 #include "vek/platform/winreg.hpp"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,13 +11,22 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <algorithm>
+
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace vek::winreg {
 namespace {
 
-constexpr int kTimeoutMs = 1500;
+// One request to another process, from connecting to the end of the answer,
+// takes at most this long: a program that hangs or trickles its answer byte
+// by byte cannot hold up a lookup (the start-up check of a second instance).
+constexpr int kRequestMs = 1500;
+// Request and answer lines are short (a title, a file name in base64, the
+// list of a process's windows); a longer one is not waited for or buffered.
+constexpr qsizetype kMaxLine = 1 << 20;
 QString g_directory;
 
 QByteArray enc(const QString& s) { return QUrl::toPercentEncoding(s); }
@@ -26,37 +36,73 @@ bool sameText(const QString& a, const QString& b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
-// One request to one process. nullopt when nobody answers; a socket whose
-// owner has gone away is removed so that later lookups skip it.
+int msLeft(const QDeadlineTimer& deadline) {
+    return static_cast<int>(std::max<qint64>(0, deadline.remainingTime()));
+}
+
+// Whether the process at the other end of a connected local socket runs as
+// our user (the kernel's record of its credentials, not anything it says).
+bool peerIsOurUser(qintptr fd) {
+#if defined(SO_PEERCRED)
+    struct ucred cred {};
+    socklen_t len = sizeof cred;
+    if (::getsockopt(static_cast<int>(fd), SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0 || len != sizeof cred)
+        return false;
+    return cred.uid == ::getuid();
+#else
+    uid_t uid = 0;
+    gid_t gid = 0;
+    return ::getpeereid(static_cast<int>(fd), &uid, &gid) == 0 && uid == ::getuid();
+#endif
+}
+
+// One request to one process. nullopt when nobody answers in time, the
+// answer is too long, or the socket is served by another user; a socket
+// whose owner has gone away is removed so that later lookups skip it.
 std::optional<QByteArray> request(const QString& socketPath, const QByteArray& line) {
     auto& reg = WindowRegistry::instance();
     if (socketPath == reg.socketPath()) return reg.answer(line);
+    const QDeadlineTimer deadline(kRequestMs);
     QLocalSocket s;
     s.connectToServer(socketPath);
-    if (!s.waitForConnected(kTimeoutMs)) {
+    if (!s.waitForConnected(msLeft(deadline))) {
         const auto err = s.error();
         if (err == QLocalSocket::ConnectionRefusedError || err == QLocalSocket::ServerNotFoundError)
             QFile::remove(socketPath);
         return std::nullopt;
     }
+    if (!peerIsOurUser(s.socketDescriptor())) {
+        s.abort();
+        return std::nullopt;
+    }
     s.write(line + '\n');
-    if (!s.waitForBytesWritten(kTimeoutMs)) return std::nullopt;
+    while (s.bytesToWrite() > 0)
+        if (!s.waitForBytesWritten(msLeft(deadline))) return std::nullopt;
     QByteArray reply;
-    while (!reply.contains('\n')) {
-        if (!s.waitForReadyRead(kTimeoutMs)) return std::nullopt;
+    qsizetype nl;
+    while ((nl = reply.indexOf('\n')) < 0) {
+        if (reply.size() > kMaxLine || !s.waitForReadyRead(msLeft(deadline))) {
+            s.abort();
+            return std::nullopt;
+        }
         reply += s.readAll();
     }
+    if (nl > kMaxLine) {
+        s.abort();
+        return std::nullopt;
+    }
     s.disconnectFromServer();
-    return reply.left(reply.indexOf('\n'));
+    return reply.left(nl);
 }
 
 // The registry folder is trusted only when it is a real folder (no link) of
-// our own user: a folder another user made in the shared temporary
-// directory could offer sockets that answer for our windows, or take ours.
-bool ownFolder(const QString& dir) {
+// our own user that nobody else may enter: a folder another user made in the
+// shared temporary directory, or one others may write into, could offer
+// sockets that answer for our windows, or take ours.
+bool ownFolder(const QString& dir, bool privateOnly = true) {
     struct stat st {};
     if (::lstat(QFile::encodeName(dir).constData(), &st) != 0) return false;
-    return S_ISDIR(st.st_mode) && st.st_uid == ::getuid();
+    return S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (!privateOnly || (st.st_mode & 077) == 0);
 }
 
 QStringList sockets() {
@@ -119,9 +165,10 @@ bool WindowRegistry::registerWindow(QWidget* w, const QString& className,
     if (!server_) {
         const QString dir = directory();
         QDir().mkpath(dir);
-        if (!ownFolder(dir)) return false;
+        if (!ownFolder(dir, false)) return false;
         // Private to the user: other users must not raise our windows.
-        QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        (void)::chmod(QFile::encodeName(dir).constData(), 0700);
+        if (!ownFolder(dir)) return false;
         const QString path = dir + QStringLiteral("/%1.sock").arg(QCoreApplication::applicationPid());
         QLocalServer::removeServer(path);  // a stale socket of a dead process with our pid
         auto* s = new QLocalServer(this);
@@ -156,14 +203,28 @@ WindowRegistry::Entry* WindowRegistry::byId(quint32 id) {
 
 void WindowRegistry::onConnection() {
     while (auto* s = server_->nextPendingConnection()) {
+        // Only processes of our user may ask; the folder's and the socket's
+        // modes say so too, but they can be changed under us.
+        if (!peerIsOurUser(s->socketDescriptor())) {
+            s->abort();
+            s->deleteLater();
+            continue;
+        }
         connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
         connect(s, &QLocalSocket::readyRead, this, [this, s] {
+            // A line longer than any request, ended or not, comes from no
+            // client of ours: it is neither answered nor buffered further.
             while (s->canReadLine()) {
-                QByteArray line = s->readLine();
+                QByteArray line = s->readLine(kMaxLine + 2);
+                if (!line.endsWith('\n')) {
+                    s->abort();
+                    return;
+                }
                 line.chop(1);
                 s->write(answer(line) + '\n');
                 s->flush();
             }
+            if (s->bytesAvailable() > kMaxLine) s->abort();
         });
     }
 }

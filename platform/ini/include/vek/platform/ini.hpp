@@ -12,6 +12,15 @@
 //  * Writing a missing value (std::nullopt) deletes the key; deleting a
 //    section removes its header and all its lines.
 //  * Only the first of several equal sections or keys counts, as on Windows.
+//  * A line holds one entry and nothing more. A section, key or value with a
+//    line break (CR or LF) or a NUL in it, a key with "=" in it or starting
+//    with ";" or "[", and a section name with "]" in it would not read back
+//    as written (a folder name with a line break would add lines of its
+//    own), so writing one is refused (false) and the profile is left as it
+//    was. Escaping them instead would misread files written on Windows, where
+//    values are stored as given and any escape character (the backslash of a
+//    path, a percent sign) can be part of a value. Windows paths never hold
+//    line breaks, so no value carried over from there is refused.
 //  * The file is replaced as a whole through a temporary file and a rename,
 //    so an interrupted write never leaves half a settings file behind.
 // SPDX-License-Identifier: GPL-3.0-or-later
@@ -47,7 +56,9 @@ public:
     // 0 when the value does not start with a number.
     long getInt(std::string_view section, std::string_view key, long def) const;
 
-    void setString(std::string_view section, std::string_view key, std::string_view value);
+    // False, and nothing changed, when the entry cannot be stored as one line
+    // (see above).
+    bool setString(std::string_view section, std::string_view key, std::string_view value);
     void removeKey(std::string_view section, std::string_view key);
     void removeSection(std::string_view section);
 
@@ -75,7 +86,8 @@ std::string getPrivateProfileString(std::string_view section, std::string_view k
                                     std::string_view def, const std::string& path);
 long getPrivateProfileInt(std::string_view section, std::string_view key, long def,
                           const std::string& path);
-// value == nullopt deletes the key. False when the file cannot be written.
+// value == nullopt deletes the key. False when the file cannot be written or
+// the entry cannot be stored as one line; the file is then unchanged.
 bool writePrivateProfileString(std::string_view section, std::string_view key,
                                std::optional<std::string_view> value, const std::string& path);
 

@@ -27,6 +27,11 @@ namespace vek::shell {
 using QuestionFn = std::function<bool(QWidget* owner, const QString& title, const QString& text)>;
 void setQuestionHandler(QuestionFn fn);
 bool ask(QWidget* owner, const QString& title, const QString& text);
+// Failures the verbs report ("Paste": what could not be copied or moved and
+// why). The default shows a warning box; tests put a recording function in.
+using NoticeFn = std::function<void(QWidget* owner, const QString& title, const QString& text)>;
+void setNoticeHandler(NoticeFn fn);
+void notify(QWidget* owner, const QString& title, const QString& text);
 
 // Clipboard contents for files.
 QMimeData* makeFileMimeData(const QStringList& paths, bool cut);
@@ -42,8 +47,11 @@ ClipboardFiles clipboardFiles();
 // copied with their contents. Before an existing entry is replaced the user
 // is asked; a "no" skips that entry. A source pasted into its own folder by
 // copy gets the name "Copy of NAME" (then "Copy (2) of NAME", ...); a folder is
-// never copied into itself. Returns the paths written; `error` collects the
-// failures (empty when all went well).
+// never copied into itself. The question says when a file would replace a
+// folder or a folder a file; a replaced entry goes to the trash once its
+// replacement is complete (see transfer.hpp for how nothing is lost on a
+// full or failing volume). Returns the paths written; `error` collects the
+// failures, one line each (empty when all went well).
 QStringList pasteFiles(const QStringList& sources, const QString& targetFolder, bool cut,
                        QWidget* owner, QString* error = nullptr);
 // Pastes the clipboard's files into `targetFolder`; after a cut the

@@ -6,7 +6,12 @@
 // its process id in a private per-user folder ($XDG_RUNTIME_DIR/voice-lumo-
 // windows, or a folder in the temporary directory named after the user id).
 // A lookup asks each socket in turn; a socket whose process has gone is
-// deleted on the way. Requests are single text lines of tab-separated,
+// deleted on the way. The folder is used only when it is a real folder of our
+// user with no access for anyone else, and both ends of a connection check
+// that the other runs as our user (the kernel's peer credentials). One
+// request, connecting included, gets 1.5 s in all, and a request or answer
+// line of more than 1 MiB is dropped, so a peer that hangs, trickles or floods
+// cannot hold up a lookup. Requests are single text lines of tab-separated,
 // percent-encoded fields, answered by one line each:
 //   FIND <class> <title>      -> <id> <class> <title>  or  "-"
 //   ISICONIC <id>             -> 1 | 0 | -
