@@ -245,9 +245,20 @@ void runSc4ToWavJob(JobContext& ctx) {
         // its place only when complete: until then an old target stays as it
         // was, whatever happens (a full disk, a read error, a killed job).
         const std::int32_t rate = st.ConvMode == kModeSHQ ? 11025 : 8000;
+        const std::size_t block = sp ? 512 : 1972;
+        const std::int32_t blockPcm = sp ? 8000 : 7888;
+        // Each input block, a short last one too, gives one output block: an
+        // SP file of more than 274,877,440 bytes (536,871 sectors) or an HQ
+        // frame stream of more than 1,073,742,168 bytes makes more audio than
+        // a WAVE file's 32-bit lengths can state.
+        const std::uint64_t blocks = (static_cast<std::uint64_t>(size) + block - 1) / block;
+        const bool large = blocks * static_cast<std::uint64_t>(blockPcm) > WaveLibrary::kMaxWaveData;
         safefile::Replacement out;
-        const WaveLibrary::Handle wav =
-            out.begin(target) ? ctx.wave.writeHeader(out.tempPath().c_str(), 16, 1, rate) : 0;
+        WaveLibrary::Handle wav = 0;
+        if (out.begin(target)) {
+            const char* path = out.tempPath().c_str();
+            wav = large ? ctx.wave.writeHeaderLarge(path, 16, 1, rate) : ctx.wave.writeHeader(path, 16, 1, rate);
+        }
         if (!wav) {
             out.abandon();
             say(ctx, "Write error! (" + targetName + ")", MessageIcon::Warning);
@@ -259,8 +270,6 @@ void runSc4ToWavJob(JobContext& ctx) {
         const std::string status = "Converting '" + name + "' to '" + targetName + "'...";
         ctx.ui.setStatus(status);
         ctx.ui.setGauge(0);
-        const std::size_t block = sp ? 512 : 1972;
-        const std::int32_t blockPcm = sp ? 8000 : 7888;
         std::int64_t done = 0;
         int shown = 0;
         bool readFailed = false;

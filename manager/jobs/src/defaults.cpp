@@ -43,6 +43,9 @@ public:
     Handle writeHeader(const char* path, int32_t bits, int32_t channels, int32_t rate) override {
         return WriteWaveHeader(path, bits, channels, rate);
     }
+    Handle writeHeaderLarge(const char* path, int32_t bits, int32_t channels, int32_t rate) override {
+        return WriteWaveHeader64(path, bits, channels, rate);
+    }
     int32_t write(Handle h, const void* data, int32_t bytes) override { return WriteWaveFile(h, data, bytes); }
     int32_t closeWrite(Handle h) override { return CloseWriteWaveFile(h); }
     Handle readHeader(const char* path, Header& hd) override {

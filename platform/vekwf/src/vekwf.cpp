@@ -26,7 +26,32 @@ struct Writer {
     int bits = 16;
     int channels = 1;
     bool failed = false;
+    std::uint64_t written = 0;  // sample bytes so far
+    std::uint64_t limit = 0;    // most sample bytes the header can state
 };
+
+VekWaveHandle openWriter(const char* path, int32_t bits, int32_t channels, int32_t rate, bool large) {
+    if (!path || (bits != 8 && bits != 16) || channels < 1 || channels > 2 || rate <= 0) return 0;
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = (large ? SF_FORMAT_RF64 : SF_FORMAT_WAV) | (bits == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
+    SNDFILE* sf = sf_open(path, SFM_WRITE, &info);
+    if (!sf) return 0;
+    // RF64 only where the sizes need it: a file that stays below 4 GiB is
+    // closed as a WAVE file.
+    if (large && sf_command(sf, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE) != SF_TRUE) {
+        sf_close(sf);
+        return 0;
+    }
+    const std::uint64_t limit = large ? std::numeric_limits<std::uint64_t>::max() : std::uint64_t{kVekWaveMaxData};
+    auto* w = new (std::nothrow) Writer{sf, bits, channels, false, 0, limit};
+    if (!w) {
+        sf_close(sf);
+        return 0;
+    }
+    return reinterpret_cast<VekWaveHandle>(w);
+}
 
 // ---------------------------------------------------------------- reading
 
@@ -148,19 +173,11 @@ bool nextItem(Reader& r, short& out) {
 extern "C" {
 
 VekWaveHandle WriteWaveHeader(const char* path, int32_t bits, int32_t channels, int32_t rate) {
-    if (!path || (bits != 8 && bits != 16) || channels < 1 || channels > 2 || rate <= 0) return 0;
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = SF_FORMAT_WAV | (bits == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
-    SNDFILE* sf = sf_open(path, SFM_WRITE, &info);
-    if (!sf) return 0;
-    auto* w = new (std::nothrow) Writer{sf, bits, channels, false};
-    if (!w) {
-        sf_close(sf);
-        return 0;
-    }
-    return reinterpret_cast<VekWaveHandle>(w);
+    return openWriter(path, bits, channels, rate, false);
+}
+
+VekWaveHandle WriteWaveHeader64(const char* path, int32_t bits, int32_t channels, int32_t rate) {
+    return openWriter(path, bits, channels, rate, true);
 }
 
 int32_t WriteWaveFile(VekWaveHandle h, const void* data, int32_t bytes) {
@@ -170,6 +187,14 @@ int32_t WriteWaveFile(VekWaveHandle h, const void* data, int32_t bytes) {
     const int width = w->bits / 8;
     std::int64_t items = bytes / width;
     items -= items % w->channels;  // whole frames only
+    // Past what the header's 32-bit lengths can state nothing more is
+    // written: the file would claim a wrapped length.
+    const std::uint64_t room = (w->limit - w->written) / static_cast<std::uint64_t>(width * w->channels) *
+                               static_cast<std::uint64_t>(w->channels);
+    if (static_cast<std::uint64_t>(items) > room) {
+        items = static_cast<std::int64_t>(room);
+        w->failed = true;
+    }
     short chunk[4096];
     std::int64_t done = 0;
     while (done < items) {
@@ -188,6 +213,7 @@ int32_t WriteWaveFile(VekWaveHandle h, const void* data, int32_t bytes) {
         }
         done += n;
     }
+    w->written += static_cast<std::uint64_t>(done * width);
     return static_cast<int32_t>(done * width);
 }
 

@@ -83,8 +83,17 @@ public:
         int32_t dataBytes = 0;
         int16_t formatTag = 0;
     };
+    // The most sample bytes a WAVE file's 32-bit lengths can state behind a
+    // 44-byte header.
+    static constexpr std::uint64_t kMaxWaveData = 4294967256u;
     virtual ~WaveLibrary() = default;
     virtual Handle writeHeader(const char* path, int32_t bits, int32_t channels, int32_t rate) = 0;
+    // For output that may exceed kMaxWaveData: a 64-bit (RF64) file where the
+    // data needs it. A library without one refuses such output when it gets
+    // there (the writes fail), which the plain writer does too.
+    virtual Handle writeHeaderLarge(const char* path, int32_t bits, int32_t channels, int32_t rate) {
+        return writeHeader(path, bits, channels, rate);
+    }
     virtual int32_t write(Handle h, const void* data, int32_t bytes) = 0;
     virtual int32_t closeWrite(Handle h) = 0;
     virtual Handle readHeader(const char* path, Header& header) = 0;
