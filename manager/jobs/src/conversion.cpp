@@ -102,6 +102,16 @@ TargetKind targetKind(const std::string& path) {
     return TargetKind::Other;
 }
 
+// A file the user may not write (read-only) is not replaced, although the
+// folder would allow a rename over it: "replace" says write error for it, as
+// it did when the file itself was rewritten.
+bool targetWritable(const std::string& path, TargetKind kind) {
+    if (kind != TargetKind::File && kind != TargetKind::Link) return true;
+    std::error_code ec;
+    if (!fs::exists(fs::status(path, ec))) return true;  // a dangling link
+    return ::access(path.c_str(), W_OK) == 0;
+}
+
 // Our temporary files beside earlier targets, and frame files, whose
 // process is gone (killed, crashed) are removed when a job starts.
 void sweepLeftovers(const ConversionState& st, const std::string& listFolder) {
@@ -214,7 +224,7 @@ void runSc4ToWavJob(JobContext& ctx) {
         const std::string targetName = fileName(target);
         const TargetKind kind = targetKind(target);
         if ((kind == TargetKind::File || kind == TargetKind::Link) && !confirmReplace(ctx, targetName)) continue;
-        if (kind == TargetKind::Other) {
+        if (kind == TargetKind::Other || !targetWritable(target, kind)) {
             say(ctx, "Write error! (" + targetName + ")", MessageIcon::Warning);
             continue;
         }
@@ -418,7 +428,7 @@ void runWavToSc4Job(JobContext& ctx) {
         const std::string targetName = fileName(target);
         const TargetKind kind = targetKind(target);
         if ((kind == TargetKind::File || kind == TargetKind::Link) && !confirmReplace(ctx, targetName)) continue;
-        if (kind == TargetKind::Other) {
+        if (kind == TargetKind::Other || !targetWritable(target, kind)) {
             say(ctx, "Write error! (" + targetName + ")", MessageIcon::Warning);
             continue;
         }
