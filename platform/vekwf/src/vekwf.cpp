@@ -72,6 +72,23 @@ std::uint16_t get16(const unsigned char* p, bool be) {
     return be ? std::uint16_t(p[0] << 8 | p[1]) : std::uint16_t(p[1] << 8 | p[0]);
 }
 
+// 64-bit positions: long is 32 bits on 64-bit Windows and wraps at 2 GiB.
+bool seekTo(std::FILE* f, std::uint64_t at, int whence) {
+#if defined(_WIN32)
+    return _fseeki64(f, static_cast<long long>(at), whence) == 0;
+#else
+    return fseeko(f, static_cast<off_t>(at), whence) == 0;
+#endif
+}
+
+std::int64_t tellOf(std::FILE* f) {
+#if defined(_WIN32)
+    return _ftelli64(f);
+#else
+    return static_cast<std::int64_t>(ftello(f));
+#endif
+}
+
 // Walks the top-level chunks (a bounded number of them) to learn the format
 // tag, the channel count and the rate as the file states them, and whether
 // the data chunk fits in the file. libsndfile silently shortens a data chunk
@@ -81,9 +98,9 @@ RiffFacts walkRiff(const char* path) {
     std::FILE* f = std::fopen(path, "rb");
     if (!f) return facts;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> guard(f, &std::fclose);
-    if (std::fseek(f, 0, SEEK_END) != 0) return facts;
-    const long endPos = std::ftell(f);
-    if (endPos < 12 || std::fseek(f, 0, SEEK_SET) != 0) return facts;
+    if (!seekTo(f, 0, SEEK_END)) return facts;
+    const std::int64_t endPos = tellOf(f);
+    if (endPos < 12 || !seekTo(f, 0, SEEK_SET)) return facts;
     const auto fileSize = static_cast<std::uint64_t>(endPos);
     unsigned char head[12];
     if (std::fread(head, 1, 12, f) != 12) return facts;
@@ -100,7 +117,7 @@ RiffFacts walkRiff(const char* path) {
     bool haveFmt = false;
     for (int guardCount = 0; guardCount < 4096 && pos + 8 <= fileSize; ++guardCount) {
         unsigned char ch[8];
-        if (std::fseek(f, static_cast<long>(pos), SEEK_SET) != 0 || std::fread(ch, 1, 8, f) != 8) return facts;
+        if (!seekTo(f, pos, SEEK_SET) || std::fread(ch, 1, 8, f) != 8) return facts;
         const std::uint64_t size = get32(ch + 4, be);
         if (std::memcmp(ch, "fmt ", 4) == 0) {
             unsigned char fmt[40] = {};
