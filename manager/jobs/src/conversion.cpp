@@ -3,11 +3,10 @@
 
 #include <algorithm>
 #include <bit>
-#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
-#include <random>
 
 #include <unistd.h>
 
