@@ -4,6 +4,7 @@
 #include "vekcdc5.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -101,6 +102,12 @@ int32_t AudioDecoding_A(AudioCodecBlock* block) {
         if (!validBlock(block)) return false;
         *block->outputCount = 0;
         if (block->inputLength == 0) return true;
+        // Each 29-byte frame gives 116 bytes: from 536,870,939 input bytes on
+        // (18,512,791 frames, about 512 MB) the output count no longer fits
+        // its signed 32 bits. Such a call is refused before anything is
+        // decoded or written.
+        const std::uint64_t outBytes = static_cast<std::uint64_t>(block->inputLength / 29) * 116;
+        if (outBytes > static_cast<std::uint64_t>(INT32_MAX)) return false;
         const auto n = g_codec.decode(static_cast<const std::uint8_t*>(block->input), block->inputLength,
                                       static_cast<std::uint8_t*>(block->output));
         *block->outputCount = static_cast<int32_t>(n);

@@ -8,8 +8,6 @@
 #include <filesystem>
 #include <iostream>
 
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace vekconv {
 
@@ -36,50 +34,30 @@ bool wantsHelp(const Args& args) {
 }
 
 AtomicOutput::AtomicOutput(std::string target) : m_target(std::move(target)) {
-    namespace fs = std::filesystem;
-    const fs::path t(m_target);
-    const fs::path dir = t.has_parent_path() ? t.parent_path() : fs::path(".");
-    std::string pattern = (dir / ("." + t.filename().string() + ".XXXXXX")).string();
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    const int fd = mkstemp(buf.data());
-    if (fd >= 0) {
-        // mkstemp makes the file private; give it the mode a plain create would.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
-        ::close(fd);
-        m_temp = buf.data();
-    }
+    // Private while it is written; commit() gives it the replaced file's mode
+    // (a 0600 file stays 0600) or a new file's.
+    if (m_out.begin(m_target, vek::safefile::LinkPolicy::ReplaceLink)) m_temp = m_out.tempPath();
 }
 
-AtomicOutput::~AtomicOutput() {
-    if (!m_done && !m_temp.empty()) std::remove(m_temp.c_str());
-}
+AtomicOutput::~AtomicOutput() = default;
 
 bool AtomicOutput::commit() {
     if (m_temp.empty()) {
-        error("cannot create a file in the folder of '" + m_target + "'");
+        error("cannot create a file in the folder of '" + m_target + "': " + std::strerror(m_out.error()));
         return false;
     }
-    if (std::rename(m_temp.c_str(), m_target.c_str()) != 0) {
-        error("cannot write '" + m_target + "': " + std::strerror(errno));
+    if (!m_out.commit()) {
+        error("cannot write '" + m_target + "': " + std::strerror(m_out.error()));
         return false;
     }
-    m_done = true;
     return true;
 }
 
 bool writeWholeFile(const std::string& target, const std::vector<std::uint8_t>& bytes) {
     AtomicOutput out(target);
-    std::FILE* f = out.tempPath().empty() ? nullptr : std::fopen(out.tempPath().c_str(), "wb");
-    if (!f) {
-        error("cannot create '" + target + "'");
-        return false;
-    }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    if (std::fclose(f) != 0 || !written) {
-        error("cannot write '" + target + "'");
+    if (out.tempPath().empty()) return out.commit();  // says why
+    if (!out.write(bytes.data(), bytes.size())) {
+        error("cannot write '" + target + "': " + std::strerror(out.errorCode()));
         return false;
     }
     return out.commit();

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "vek/platform/safefile.hpp"
+
 namespace vekconv {
 
 using Args = std::vector<std::string>;
@@ -33,20 +35,26 @@ std::optional<long> parseInt(const std::string& text, long lo, long hi);
 
 bool wantsHelp(const Args& args);
 
-// Writes to a temporary name beside `target` and renames it over the target
-// only on success, so a failed run never leaves a partial output file.
+// Writes to a private temporary name beside `target` and renames it over the
+// target only on success, so a failed run never leaves a partial output file
+// and never loses the old one. A link under the target name is replaced
+// itself, never written through.
 class AtomicOutput {
 public:
     explicit AtomicOutput(std::string target);
     ~AtomicOutput();
+    // Empty when no temporary file could be created.
     const std::string& tempPath() const { return m_temp; }
-    // Moves the finished file into place; false (with a message) on failure.
+    bool write(const void* data, std::size_t n) { return m_out.write(data, n); }
+    int errorCode() const { return m_out.error(); }
+    // Flushes the finished file to disk and moves it into place; false (with
+    // a message) on failure, the target then untouched.
     bool commit();
 
 private:
     std::string m_target;
     std::string m_temp;
-    bool m_done = false;
+    vek::safefile::Replacement m_out;
 };
 
 // Writes `bytes` as the whole content of `target` through an AtomicOutput;

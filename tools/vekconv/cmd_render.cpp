@@ -1,15 +1,20 @@
 // vekconv render: what the recipient of a self-playing file hears.
 // SPDX-License-Identifier: GPL-3.0-or-later
-#if defined(VEKCONV_HAVE_VEK_PLAYER)
+#if defined(VEKCONV_HAVE_VEK_PLAYER) && defined(VEKCONV_HAVE_VEKWF_CORE)
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "cli.hpp"
+#include "vek/codec/bytestream.hpp"
+#include "vek/codec/sc4.hpp"
+#include "vek/platform/safefile.hpp"
 #include "vek/player/decoders.hpp"
 #include "vek/player/render.hpp"
-#include "vek/player/wav.hpp"
+#include "vekwf.h"
 
 namespace vekconv {
 namespace {
@@ -43,6 +48,87 @@ std::optional<EffectOptions> parseEffectOptions(const Args& args, const char* cm
     return o;
 }
 
+// Reads n bytes at an offset; false when the file holds fewer.
+bool readAt(std::FILE* f, std::uint64_t at, std::uint8_t* dst, std::size_t n) {
+    return fseeko(f, static_cast<off_t>(at), SEEK_SET) == 0 && std::fread(dst, 1, n, f) == n;
+}
+
+// What render plays: the virtual player file, read from disk in place (a
+// recording of any size costs no memory), with its layout and mode.
+struct StreamInput {
+    std::unique_ptr<vek::player::PrefixedFile> file;
+    vek::player::PlayerLayout layout{};
+    vek::RecordingMode mode = vek::RecordingMode::Unknown;
+    vek::safefile::PrivateTempFile frames;  // the frame stream of an HQ or SHQ recording
+};
+
+// A self-playing file first (its tag at 51200 or 78848), else an SC4 file.
+// False with a message.
+bool openInput(const std::string& path, std::uint8_t effect, std::uint8_t level, StreamInput& in) {
+    namespace vp = vek::player;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        error("'" + path + "': cannot be read");
+        return false;
+    }
+    std::uint8_t head[5] = {};
+    const std::size_t headBytes = std::fread(head, 1, sizeof head, f);
+    for (std::uint64_t at : {vp::kAdpcmStubSize, vp::kSpStubSize}) {
+        std::uint8_t h[vp::kHeaderBytes] = {};
+        if (readAt(f, at, h, sizeof h) && vp::PayloadHeader::hasTag(h)) {
+            std::fclose(f);
+            const std::uint8_t mode = h[8];
+            // The SP player plays whatever follows its header as SP sectors;
+            // the ADPCM player picks the rate from the mode byte.
+            in.layout = at == vp::kSpStubSize ? vp::kSpLayout : vp::layoutForMode(mode == 6 ? 6 : 5);
+            in.mode = at == vp::kSpStubSize ? vek::RecordingMode::SP
+                                            : (mode == 6 ? vek::RecordingMode::SHQ : vek::RecordingMode::HQ);
+            in.file = std::make_unique<vp::PrefixedFile>(std::vector<std::uint8_t>{}, path);
+            return true;
+        }
+    }
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    const vek::RecordingMode mode = vek::detectMode(head, headBytes);
+    if (failed || mode == vek::RecordingMode::Unknown) {
+        error("'" + path + "': " + (failed ? "cannot be read" : "neither an SC4 file nor a self-playing file"));
+        return false;
+    }
+    // The virtual file is the header and the recording, with no stub in front.
+    vp::PayloadHeader hd;
+    hd.mode = static_cast<std::uint8_t>(mode);
+    hd.effect = effect;
+    hd.level = level;
+    std::vector<std::uint8_t> prefix(vp::kHeaderBytes);
+    hd.write(prefix.data());
+    in.mode = mode;
+    std::string body = path;
+    if (mode == vek::RecordingMode::SP) {
+        in.layout = vp::kSpLayout;
+    } else {
+        // The frame stream goes to a private temporary file, not to memory.
+        const char* tmp = std::getenv("TMPDIR");
+        const std::string dir = tmp && *tmp ? tmp : "/tmp";
+        vek::safefile::sweepStale(dir);
+        if (!in.frames.create(dir, "vekconv")) {
+            error("cannot create a temporary file in '" + dir + "'");
+            return false;
+        }
+        vek::StdioFile src(path.c_str(), vek::StdioFile::Mode::Read);
+        vek::StdioFile dst(in.frames.path().c_str(), vek::StdioFile::Mode::ReadWriteTruncate);
+        const bool ok = src.isOpen() && dst.isOpen() && vek::sc4ToAdpcm(src, dst);
+        if (!dst.close() || !ok) {
+            error("'" + path + "': neither an SC4 file nor a self-playing file");
+            return false;
+        }
+        in.layout = vp::layoutForMode(static_cast<std::uint8_t>(mode));
+        body = in.frames.path();
+    }
+    in.layout.stubSize = 0;
+    in.file = std::make_unique<vp::PrefixedFile>(std::move(prefix), body);
+    return true;
+}
+
 int runRender(const Args& args) {
     const auto opts = parseEffectOptions(args, "render");
     if (!opts) return 2;
@@ -51,28 +137,25 @@ int runRender(const Args& args) {
         return 2;
     }
     const std::string& inPath = opts->files[0];
-    auto bytes = vek::player::readFileBytes(inPath);
-    if (!bytes || !isRegularFile(inPath)) {
+    const std::string& outPath = opts->files[1];
+    if (!isRegularFile(inPath)) {
         error("'" + inPath + "': cannot be read");
         return 1;
     }
-    // A self-playing file first (its tag at 51200 or 78848), else an SC4 file.
-    std::optional<vek::player::RenderInput> input = vek::player::selfPlayingInput(*bytes);
-    if (!input) {
-        input = vek::player::sc4Input(*bytes, static_cast<std::uint8_t>(opts->effect.value_or(0)),
-                                      static_cast<std::uint8_t>(opts->level.value_or(vek::kDefaultEffectLevelByte)));
-    }
-    if (!input) {
-        error("'" + inPath + "': neither an SC4 file nor a self-playing file");
+    StreamInput input;
+    if (!openInput(inPath, static_cast<std::uint8_t>(opts->effect.value_or(0)),
+                   static_cast<std::uint8_t>(opts->level.value_or(vek::kDefaultEffectLevelByte)), input))
+        return 1;
+    vek::player::PrefixedFile& file = *input.file;
+    if (!file.open()) {
+        error("'" + inPath + "': cannot be read");
         return 1;
     }
-    vek::player::MemoryPlayerFile file(std::move(input->file));
     // The header gives what is not overridden.
     std::optional<vek::player::EffectSetting> override;
     if (opts->effect || opts->level) {
         std::uint8_t raw[vek::player::kHeaderBytes] = {};
-        file.open();
-        file.seek(input->layout.stubSize);
+        file.seek(input.layout.stubSize);
         file.read(raw, sizeof raw);
         const auto h = vek::player::PayloadHeader::read(raw);
         override = vek::player::EffectSetting{static_cast<int>(opts->effect.value_or(h.effect)),
@@ -80,17 +163,58 @@ int runRender(const Args& args) {
     }
     vek::player::AdpcmBlockDecoder adpcm;
     vek::player::BlockDecoder* decoder = &adpcm;
-    if (input->mode == vek::RecordingMode::SP) {
+    if (input.mode == vek::RecordingMode::SP) {
         decoder = vek::player::spBlockDecoder();
         if (!decoder) {
             error("render: this build has no SP decoder");
             return 1;
         }
     }
+
+    // What the recording will play, at most: each input block one buffer,
+    // the first SP sector twice, and a buffer for a short last block. Where
+    // that may exceed what a WAVE file's 32-bit lengths can state, the output
+    // is written as RF64 when it gets there.
+    const std::int64_t total = file.size();
+    const auto payload = static_cast<std::uint64_t>(total > 0 ? total : 0);
+    const std::uint64_t blocks = payload / input.layout.blockBytes + 3;
+    const std::uint64_t maxBytes = blocks * input.layout.blockSamples * 2;
+    const bool large = maxBytes > kVekWaveMaxData;
+
+    AtomicOutput out(outPath);
+    if (out.tempPath().empty()) return out.commit() ? 0 : 1;  // says why
+    const auto rate = static_cast<std::int32_t>(input.layout.sampleRate);
+    const VekWaveHandle wav = large ? WriteWaveHeader64(out.tempPath().c_str(), 16, 1, rate)
+                                    : WriteWaveHeader(out.tempPath().c_str(), 16, 1, rate);
+    if (!wav) {
+        error("cannot create '" + outPath + "'");
+        return 1;
+    }
+    std::vector<std::uint8_t> le;
     vek::VoiceEffect fx;
-    const auto pcm = vek::player::renderPlayback(input->layout, file, *decoder, fx, override);
-    const auto wav = vek::player::makeWavMono16(pcm.data(), pcm.size(), input->layout.sampleRate);
-    return writeWholeFile(opts->files[1], wav) ? 0 : 1;
+    const bool written = vek::player::renderPlaybackTo(
+        input.layout, file, *decoder, fx,
+        [&](const std::int16_t* s, std::size_t n) {
+            le.resize(2 * n);
+            for (std::size_t i = 0; i < n; ++i) {
+                const auto u = static_cast<std::uint16_t>(s[i]);
+                le[2 * i] = static_cast<std::uint8_t>(u & 0xFF);
+                le[2 * i + 1] = static_cast<std::uint8_t>(u >> 8);
+            }
+            const auto bytes = static_cast<std::int32_t>(le.size());
+            return WriteWaveFile(wav, le.data(), bytes) == bytes;
+        },
+        override);
+    const bool closed = CloseWriteWaveFile(wav) == 1;
+    if (file.failed()) {
+        error("'" + inPath + "': read error");
+        return 1;
+    }
+    if (!written || !closed) {
+        error("cannot write '" + outPath + "'");
+        return 1;
+    }
+    return out.commit() ? 0 : 1;
 }
 
 }  // namespace

@@ -3,11 +3,12 @@
 
 #include <algorithm>
 #include <bit>
-#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
-#include <random>
+
+#include <unistd.h>
 
 #include "vek/codec/sc4.hpp"
 #include "vek/jobs/resampler.hpp"
@@ -22,48 +23,25 @@ void ConversionState::pointCodecBlock() {
     CodecBlock.outputCount = &OutCount;
 }
 
-bool InputFile::open(const std::string& path) {
+bool InputFile::open(const std::string& path, FileAccess* files) {
     close();
-    m_file = std::fopen(path.c_str(), "rb");
-    return m_file != nullptr;
+    if (files) m_files = files;
+    m_stream = (m_files ? *m_files : defaultFiles()).openRead(path);
+    return m_stream != nullptr;
 }
 
-void InputFile::close() {
-    if (m_file) std::fclose(m_file);
-    m_file = nullptr;
+fs::path tempFolder(const fs::path& dir) {
+    if (!dir.empty()) return dir;
+    std::error_code ec;
+    fs::path base = fs::temp_directory_path(ec);
+    return ec ? fs::path() : base;
 }
 
 bool TempFile::create(const fs::path& dir) {
-    remove();
-    std::error_code ec;
-    fs::path base = dir;
-    if (base.empty()) base = fs::temp_directory_path(ec);
-    if (ec || base.empty()) return false;
-    std::random_device rd;
-    static const char digits[] = "0123456789abcdef";
-    for (int attempt = 0; attempt < 64; ++attempt) {
-        std::string name = "vekshell-";
-        for (int i = 0; i < 4; ++i) {
-            unsigned v = rd();
-            for (int k = 0; k < 8; ++k, v >>= 4) name += digits[v & 15];
-        }
-        name += ".tmp";
-        const std::string candidate = (base / name).string();
-        // "x": fail when the name exists, so no other process's file (or a
-        // planted link) is ever opened.
-        if (std::FILE* f = std::fopen(candidate.c_str(), "wbx")) {
-            std::fclose(f);
-            m_path = candidate;
-            return true;
-        }
-        if (errno != EEXIST) return false;
-    }
-    return false;
-}
-
-void TempFile::remove() {
-    if (!m_path.empty()) std::remove(m_path.c_str());
-    m_path.clear();
+    const fs::path base = tempFolder(dir);
+    // Exclusive and private: no other process's file (or a planted link) is
+    // ever opened, and no other user reads the frames.
+    return !base.empty() && m_file.create(base.string(), "vekshell");
 }
 
 bool FileExistsNotDir(const std::string& path) {
@@ -86,13 +64,6 @@ std::string lowerExtension(const std::string& name) {
 
 namespace {
 
-std::int64_t fileSizeOf(std::FILE* f) {
-    if (std::fseek(f, 0, SEEK_END) != 0) return -1;
-    const long n = std::ftell(f);
-    if (n < 0 || std::fseek(f, 0, SEEK_SET) != 0) return -1;
-    return n;
-}
-
 std::string fileName(const std::string& path) {
     const auto slash = path.find_last_of("/\\");
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -104,12 +75,48 @@ std::string replaceExtension(const std::string& path, const char* ext3) {
     return path.substr(0, path.size() - 3) + ext3;
 }
 
-// A pipe, a device or a socket holds the target name: it is neither
-// replaced nor opened (opening a pipe for writing waits for a reader).
-bool targetHeldByNonFile(const std::string& path) {
+// What holds a target's name.
+enum class TargetKind {
+    Absent,  // nothing, or a folder (which counts as absent; it cannot be replaced)
+    File,    // a regular file: replaced after the question
+    Link,    // a symbolic link (dangling or to a file): replaced itself after the question
+    Other,   // a pipe, a device, a socket, or a link to one of those or to a folder
+};
+
+TargetKind targetKind(const std::string& path) {
     std::error_code ec;
-    const auto st = fs::status(path, ec);
-    return fs::exists(st) && !fs::is_regular_file(st) && !fs::is_directory(st);
+    const auto ls = fs::symlink_status(path, ec);
+    if (ec || !fs::exists(ls)) return TargetKind::Absent;
+    if (fs::is_symlink(ls)) {
+        const auto st = fs::status(path, ec);
+        // A dangling link is no file, but a new file under its name would
+        // hide it: it is asked about like a file.
+        if (ec || !fs::exists(st) || fs::is_regular_file(st)) return TargetKind::Link;
+        return TargetKind::Other;
+    }
+    if (fs::is_regular_file(ls)) return TargetKind::File;
+    if (fs::is_directory(ls)) return TargetKind::Absent;
+    // Opening a pipe for writing would wait for a reader: neither replaced
+    // nor opened.
+    return TargetKind::Other;
+}
+
+// A file the user may not write (read-only) is not replaced, although the
+// folder would allow a rename over it: "replace" says write error for it, as
+// it did when the file itself was rewritten.
+bool targetWritable(const std::string& path, TargetKind kind) {
+    if (kind != TargetKind::File && kind != TargetKind::Link) return true;
+    std::error_code ec;
+    if (!fs::exists(fs::status(path, ec))) return true;  // a dangling link
+    return ::access(path.c_str(), W_OK) == 0;
+}
+
+// Our temporary files beside earlier targets, and frame files, whose
+// process is gone (killed, crashed) are removed when a job starts.
+void sweepLeftovers(const ConversionState& st, const std::string& listFolder) {
+    const fs::path temp = tempFolder(st.TempDir);
+    if (!temp.empty()) safefile::sweepStale(temp.string());
+    if (!listFolder.empty()) safefile::sweepStale(listFolder);
 }
 
 void say(JobContext& ctx, const std::string& text, MessageIcon icon) {
@@ -176,15 +183,15 @@ void storeLE16(std::uint8_t* p, std::int16_t v) {
 }  // namespace
 
 bool DetectVoiceFileMode(ConversionState& state, const std::string& path, std::int64_t& size, InputFile& in) {
-    if (!in.open(path)) return false;
-    size = fileSizeOf(in.get());
+    if (!in.open(path, state.Files)) return false;
+    size = in.size();
     if (size < 0) return false;
     std::uint8_t head[5] = {};
-    const std::size_t n = std::fread(head, 1, sizeof head, in.get());
+    const std::size_t n = in.read(head, sizeof head);
     const RecordingMode mode = detectMode(head, n);
     if (mode == RecordingMode::Unknown) return false;
     state.ConvMode = static_cast<std::uint8_t>(mode);
-    return std::fseek(in.get(), 0, SEEK_SET) == 0;
+    return in.seek(0);
 }
 
 bool ExtractToTempFile(CodecLibrary& codecs, const std::string& sourcePath, const std::string& tempPath,
@@ -192,7 +199,7 @@ bool ExtractToTempFile(CodecLibrary& codecs, const std::string& sourcePath, cons
     in.close();
     if (!guarded([&] { return codecs.sc4ToAdpcm(sourcePath.c_str(), tempPath.c_str()); })) return false;
     if (!in.open(tempPath)) return false;
-    size = fileSizeOf(in.get());
+    size = in.size();
     return size >= 0;
 }
 
@@ -204,6 +211,7 @@ void runSc4ToWavJob(JobContext& ctx) {
     // while the job runs (a recorder unplugged sends it to a parent folder),
     // and the names belong to this folder only.
     const std::string folder = ctx.main.listFolderPath();
+    sweepLeftovers(st, folder);
     for (const std::string& name : st.SelectedNames) {
         if (lowerExtension(name) != ".sc4") continue;
         const std::string source = folder + name;
@@ -217,8 +225,9 @@ void runSc4ToWavJob(JobContext& ctx) {
         }
         const std::string target = replaceExtension(source, "wav");
         const std::string targetName = fileName(target);
-        if (FileExistsNotDir(target) && !confirmReplace(ctx, targetName)) continue;
-        if (targetHeldByNonFile(target)) {
+        const TargetKind kind = targetKind(target);
+        if ((kind == TargetKind::File || kind == TargetKind::Link) && !confirmReplace(ctx, targetName)) continue;
+        if (kind == TargetKind::Other || !targetWritable(target, kind)) {
             say(ctx, "Write error! (" + targetName + ")", MessageIcon::Warning);
             continue;
         }
@@ -245,9 +254,26 @@ void runSc4ToWavJob(JobContext& ctx) {
             frames.remove();
             continue;
         }
+        // The WAV is written to a private file beside the target and takes
+        // its place only when complete: until then an old target stays as it
+        // was, whatever happens (a full disk, a read error, a killed job).
         const std::int32_t rate = st.ConvMode == kModeSHQ ? 11025 : 8000;
-        const WaveLibrary::Handle wav = ctx.wave.writeHeader(target.c_str(), 16, 1, rate);
+        const std::size_t block = sp ? 512 : 1972;
+        const std::int32_t blockPcm = sp ? 8000 : 7888;
+        // Each input block, a short last one too, gives one output block: an
+        // SP file of more than 274,877,440 bytes (536,871 sectors) or an HQ
+        // frame stream of more than 1,073,742,168 bytes makes more audio than
+        // a WAVE file's 32-bit lengths can state.
+        const std::uint64_t blocks = (static_cast<std::uint64_t>(size) + block - 1) / block;
+        const bool large = blocks * static_cast<std::uint64_t>(blockPcm) > WaveLibrary::kMaxWaveData;
+        safefile::Replacement out;
+        WaveLibrary::Handle wav = 0;
+        if (out.begin(target)) {
+            const char* path = out.tempPath().c_str();
+            wav = large ? ctx.wave.writeHeaderLarge(path, 16, 1, rate) : ctx.wave.writeHeader(path, 16, 1, rate);
+        }
         if (!wav) {
+            out.abandon();
             say(ctx, "Write error! (" + targetName + ")", MessageIcon::Warning);
             in.close();
             frames.remove();
@@ -257,13 +283,19 @@ void runSc4ToWavJob(JobContext& ctx) {
         const std::string status = "Converting '" + name + "' to '" + targetName + "'...";
         ctx.ui.setStatus(status);
         ctx.ui.setGauge(0);
-        const std::size_t block = sp ? 512 : 1972;
-        const std::int32_t blockPcm = sp ? 8000 : 7888;
         std::int64_t done = 0;
         int shown = 0;
+        bool readFailed = false;
         while (done < size && ctx.ui.ContinueFlag) {
             std::memset(st.InBuffer.data(), 0, block);
-            if (std::fread(st.InBuffer.data(), 1, block, in.get()) == 0) break;
+            const std::size_t got = in.read(st.InBuffer.data(), block);
+            // A failing read is no end of the data: the short result would
+            // pass for the whole recording.
+            if (in.failed()) {
+                readFailed = true;
+                break;
+            }
+            if (got == 0) break;
             // A short last block is decoded whole, padded with zeros.
             st.CodecBlock.inputLength = static_cast<std::uint32_t>(block);
             const std::int32_t ok = guarded([&] { return sp ? ctx.codecs.spDecode(&st.CodecBlock)
@@ -285,19 +317,21 @@ void runSc4ToWavJob(JobContext& ctx) {
             }
         }
         // A WAV that did not reach the disk whole (disk full, a failing
-        // medium) is no conversion: it is removed and named, not counted.
-        if (!ctx.wave.closeWrite(wav)) {
-            in.close();
-            frames.remove();
-            std::remove(target.c_str());
-            say(ctx, "Write error! (" + targetName + ")", MessageIcon::Warning);
-            if (!ctx.ui.ContinueFlag) break;
-            continue;
-        }
-        ctx.main.showWrittenFile(target);
+        // medium) is no conversion: it is dropped and named, not counted, and
+        // the old target stays.
+        const bool closed = ctx.wave.closeWrite(wav) != 0;
         in.close();
         frames.remove();
-        ++st.ConvertedCount;
+        if (readFailed) {
+            out.abandon();
+            say(ctx, "Read error! (" + name + ")", MessageIcon::Warning);
+        } else if (!closed || !out.commit()) {
+            out.abandon();
+            say(ctx, "Write error! (" + targetName + ")", MessageIcon::Warning);
+        } else {
+            ctx.main.showWrittenFile(target);
+            ++st.ConvertedCount;
+        }
         if (!ctx.ui.ContinueFlag) break;
     }
 }
@@ -314,17 +348,21 @@ struct WholeFile {
     std::size_t count = 0;        // source samples
 };
 
-// Reads, widens and mixes. False when the buffer cannot be allocated.
-bool prepareWholeFile(WaveLibrary& wave, WaveLibrary::Handle h, const WaveLibrary::Header& hd, std::size_t limit,
-                      WholeFile& wf) {
+enum class Prepared { Ok, OutOfMemory, ReadError };
+
+// Reads, widens and mixes.
+Prepared prepareWholeFile(WaveLibrary& wave, WaveLibrary::Handle h, const WaveLibrary::Header& hd, std::size_t limit,
+                          WholeFile& wf) {
     std::int64_t length = hd.dataBytes;
     const bool eightBit = hd.bits == 8;
     const std::size_t bufBytes = static_cast<std::size_t>(eightBit ? 2 * length : length);
-    if (bufBytes > limit) return false;
+    if (bufBytes > limit) return Prepared::OutOfMemory;
     wf.samples.reset(new (std::nothrow) std::int16_t[bufBytes / 2 + 1]);
-    if (!wf.samples) return false;
+    if (!wf.samples) return Prepared::OutOfMemory;
     auto* bytes = reinterpret_cast<std::uint8_t*>(wf.samples.get());
-    wave.read(h, bytes, static_cast<std::int32_t>(length));
+    // The header's length is what the file holds: less is a read error.
+    if (length > 0 && wave.read(h, bytes, static_cast<std::int32_t>(length)) != static_cast<std::int32_t>(length))
+        return Prepared::ReadError;
     if (eightBit) {
         // From the last byte to the first, so widening never overwrites a byte
         // not yet widened: (b - 128) * 256.
@@ -347,7 +385,7 @@ bool prepareWholeFile(WaveLibrary& wave, WaveLibrary::Handle h, const WaveLibrar
     if constexpr (std::endian::native == std::endian::big) {
         for (std::size_t i = 0; i < wf.count; ++i) wf.samples[i] = loadLE16(bytes + 2 * i);
     }
-    return true;
+    return Prepared::Ok;
 }
 
 }  // namespace
@@ -360,6 +398,7 @@ void runWavToSc4Job(JobContext& ctx) {
     const std::int32_t blockOut = sp ? 512 : 1972;
 
     const std::string folder = ctx.main.listFolderPath();  // once per job, as above
+    sweepLeftovers(st, folder);
     for (const std::string& name : st.SelectedNames) {
         if (lowerExtension(name) != ".wav") continue;
         const std::string source = folder + name;
@@ -391,8 +430,9 @@ void runWavToSc4Job(JobContext& ctx) {
 
         const std::string target = replaceExtension(source, "sc4");
         const std::string targetName = fileName(target);
-        if (FileExistsNotDir(target) && !confirmReplace(ctx, targetName)) continue;
-        if (targetHeldByNonFile(target)) {
+        const TargetKind kind = targetKind(target);
+        if ((kind == TargetKind::File || kind == TargetKind::Link) && !confirmReplace(ctx, targetName)) continue;
+        if (kind == TargetKind::Other || !targetWritable(target, kind)) {
             say(ctx, "Write error! (" + targetName + ")", MessageIcon::Warning);
             continue;
         }
@@ -405,14 +445,22 @@ void runWavToSc4Job(JobContext& ctx) {
             continue;
         }
 
-        // SP sectors go straight into the target; ADPCM frames into a frame
-        // file of this job's own, packed into the container at the end.
+        // The SC4 file is written to a private file beside the target, which
+        // takes the target's place only when complete: an old target stays
+        // as it was through every failure. SP sectors go straight into it;
+        // ADPCM frames into a frame file of this job's own, packed into it at
+        // the end.
+        safefile::Replacement result;
         TempFile frames;
         std::FILE* out = nullptr;
-        if (sp)
-            out = std::fopen(target.c_str(), "wb");
-        else if (frames.create(st.TempDir))
-            out = std::fopen(frames.path().c_str(), "wb");
+        if (result.begin(target)) {
+            if (sp) {
+                const int fd = ::dup(result.fd());
+                if (fd >= 0 && !(out = ::fdopen(fd, "wb"))) ::close(fd);
+            } else if (frames.create(st.TempDir)) {
+                out = std::fopen(frames.path().c_str(), "wb");
+            }
+        }
         if (!out) {
             say(ctx, "Write error! (" + targetName + ")", MessageIcon::Warning);
             continue;
@@ -425,6 +473,7 @@ void runWavToSc4Job(JobContext& ctx) {
         ctx.ui.setGauge(0);
         int shown = 0;
         bool writeFailed = false;
+        bool readFailed = false;
 
         // Encodes InBuffer and appends the result; false ends the block loop.
         auto encodeBlock = [&]() -> bool {
@@ -462,31 +511,35 @@ void runWavToSc4Job(JobContext& ctx) {
         if (direct) {
             while (position < dataLength && ctx.ui.ContinueFlag) {
                 const std::int64_t remain = dataLength - position;
-                if (remain >= static_cast<std::int64_t>(blockIn)) {
-                    ctx.wave.read(wav, st.InBuffer.data(), static_cast<std::int32_t>(blockIn));
-                    position += static_cast<std::int64_t>(blockIn);
-                } else {
-                    std::memset(st.InBuffer.data(), 0, blockIn);
-                    ctx.wave.read(wav, st.InBuffer.data(), static_cast<std::int32_t>(remain));
-                    position += remain;
+                const auto want = static_cast<std::int32_t>(std::min<std::int64_t>(remain, blockIn));
+                if (want < static_cast<std::int32_t>(blockIn)) std::memset(st.InBuffer.data(), 0, blockIn);
+                // Within the header's length every byte is there: fewer is a
+                // read error (a failing medium), not the end of the data.
+                if (ctx.wave.read(wav, st.InBuffer.data(), want) != want) {
+                    readFailed = true;
+                    break;
                 }
+                position += want;
                 if (!encodeBlock()) break;
             }
         } else {
             WholeFile whole;
-            bool allocated;
+            Prepared prepared;
             {
                 BusyCursor busy(ctx.ui);
-                allocated = prepareWholeFile(ctx.wave, wav, hd, st.WholeFileLimit, whole);
+                prepared = prepareWholeFile(ctx.wave, wav, hd, st.WholeFileLimit, whole);
             }
-            if (!allocated) {
-                // Nothing was encoded: no SC4 file is left behind (the empty
-                // SP target is removed) and the file is not counted.
+            if (prepared != Prepared::Ok) {
+                // Nothing was encoded: no SC4 file is left behind and the
+                // file is not counted.
                 std::fclose(out);
-                if (sp) std::remove(target.c_str());
+                result.abandon();
                 frames.remove();
                 wavGuard.close();
-                say(ctx, "Out of memory", MessageIcon::Error);
+                if (prepared == Prepared::OutOfMemory)
+                    say(ctx, "Out of memory", MessageIcon::Error);
+                else
+                    say(ctx, "Read error! (" + name + ")", MessageIcon::Warning);
                 continue;
             }
             dataLength = whole.dataLength;
@@ -503,34 +556,28 @@ void runWavToSc4Job(JobContext& ctx) {
         }
 
         if (std::fclose(out) != 0) writeFailed = true;
-        if (writeFailed) {
-            // A short write leaves a cut sector: no partial SC4 file stays.
-            if (sp) std::remove(target.c_str());
+        if (readFailed) {
+            result.abandon();
             frames.remove();
+            say(ctx, "Read error! (" + name + ")", MessageIcon::Warning);
+            if (!ctx.ui.ContinueFlag) break;
+            continue;
+        }
+        if (!writeFailed && !sp) {
+            writeFailed = !guarded([&] {
+                return ctx.codecs.adpcmToSc4(frames.path().c_str(), result.tempPath().c_str(), shq ? -1 : 0);
+            });
+        }
+        frames.remove();
+        if (writeFailed || !result.commit()) {
+            // A short write or a failed packing leaves a cut file: it never
+            // takes the target's place.
+            result.abandon();
             say(ctx, "Write error! (" + targetName + ")", MessageIcon::Warning);
             // Cancel may have ended this file's block loop: the walk stops
             // here as it does after a finished file.
             if (!ctx.ui.ContinueFlag) break;
             continue;
-        }
-        if (!sp) {
-            // A failed packing leaves a cut container behind, which is
-            // removed. A target that cannot be opened for writing at all (a
-            // folder of that name, a read-only file) was never touched and
-            // stays: appending nothing tells the two apart without truncating.
-            std::int32_t packed = 0;
-            if (std::FILE* probe = std::fopen(target.c_str(), "ab")) {
-                std::fclose(probe);
-                packed = guarded(
-                    [&] { return ctx.codecs.adpcmToSc4(frames.path().c_str(), target.c_str(), shq ? -1 : 0); });
-                if (!packed) std::remove(target.c_str());
-            }
-            frames.remove();
-            if (!packed) {
-                say(ctx, "Write error! (" + targetName + ")", MessageIcon::Warning);
-                if (!ctx.ui.ContinueFlag) break;
-                continue;
-            }
         }
         ctx.main.showWrittenFile(target);
         wavGuard.close();

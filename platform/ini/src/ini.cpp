@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "vek/platform/ini.hpp"
 
+#include "vek/platform/safefile.hpp"
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace vek::ini {
 namespace {
@@ -119,31 +119,9 @@ bool IniFile::save(const std::string& path) const {
     if (path.empty()) return false;
     // A settings file that is a link to another file stays a link: the file
     // it points to is the one replaced. The new file keeps the old one's
-    // permissions (a new file stays private to the user, as mkstemp makes it).
-    std::string target = path;
-    if (char* real = ::realpath(path.c_str(), nullptr)) {
-        target = real;
-        std::free(real);
-    }
-    struct stat old {};
-    const bool existed = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
-    std::string tmp = target + ".XXXXXX";
-    int fd = ::mkstemp(tmp.data());
-    if (fd < 0) return false;
-    if (existed) (void)::fchmod(fd, old.st_mode & 07777);
-    std::FILE* f = ::fdopen(fd, "wb");
-    if (!f) {
-        ::close(fd);
-        std::remove(tmp.c_str());
-        return false;
-    }
+    // permissions; a new settings file is private to the user.
     const std::string t = text();
-    bool ok = std::fwrite(t.data(), 1, t.size(), f) == t.size();
-    ok = (std::fflush(f) == 0) && ok;
-    ok = (std::fclose(f) == 0) && ok;
-    if (ok) ok = std::rename(tmp.c_str(), target.c_str()) == 0;
-    if (!ok) std::remove(tmp.c_str());
-    return ok;
+    return safefile::replaceContents(path, t.data(), t.size(), safefile::LinkPolicy::Follow, nullptr, 0600);
 }
 
 std::optional<std::size_t> IniFile::findSection(std::string_view section) const {

@@ -2,7 +2,12 @@
  * SPDX-License-Identifier: GPL-3.0-or-later
  *
  * Writing: a standard RIFF WAVE PCM file, 8- or 16-bit, whose length fields
- * are completed when the file is closed.
+ * are completed when the file is closed. Its 32-bit fields hold at most
+ * kVekWaveMaxData bytes of samples: a write beyond that fails (and the close
+ * then reports failure) instead of wrapping the lengths. Output that may
+ * grow beyond 4 GiB goes through WriteWaveHeader64, which writes RF64 (the
+ * 64-bit form of WAVE, with a ds64 chunk) when the data needs it and a
+ * WAVE file otherwise.
  *
  * Reading: the sample data of a RIFF WAVE file with one or two channels is
  * delivered as PCM with format tag 1:
@@ -37,10 +42,19 @@ extern "C" {
 
 typedef intptr_t VekWaveHandle;
 
+/* The most sample bytes a WAVE file's 32-bit RIFF length can account for
+ * behind the 44-byte header (0xFFFFFFFF - 36, rounded down to whole 16-bit
+ * stereo frames). */
+#define kVekWaveMaxData 4294967256u
+
 /* Creates (or truncates) path and writes a PCM header; bits 8 or 16,
  * channels 1 or 2, rate above 0. Returns 0 when the file cannot be created
  * or the arguments are not supported. */
 VekWaveHandle WriteWaveHeader(const char *path, int32_t bits, int32_t channels, int32_t rate);
+/* The same for output of any length: an RF64 file when the data exceeds
+ * what WAVE can hold, otherwise a WAVE file (WAVE_FORMAT_EXTENSIBLE with a
+ * JUNK chunk where the ds64 chunk would go). */
+VekWaveHandle WriteWaveHeader64(const char *path, int32_t bits, int32_t channels, int32_t rate);
 /* Appends sample bytes (little-endian for 16-bit). Returns the number of
  * bytes written. */
 int32_t WriteWaveFile(VekWaveHandle h, const void *data, int32_t bytes);

@@ -26,7 +26,32 @@ struct Writer {
     int bits = 16;
     int channels = 1;
     bool failed = false;
+    std::uint64_t written = 0;  // sample bytes so far
+    std::uint64_t limit = 0;    // most sample bytes the header can state
 };
+
+VekWaveHandle openWriter(const char* path, int32_t bits, int32_t channels, int32_t rate, bool large) {
+    if (!path || (bits != 8 && bits != 16) || channels < 1 || channels > 2 || rate <= 0) return 0;
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = (large ? SF_FORMAT_RF64 : SF_FORMAT_WAV) | (bits == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
+    SNDFILE* sf = sf_open(path, SFM_WRITE, &info);
+    if (!sf) return 0;
+    // RF64 only where the sizes need it: a file that stays below 4 GiB is
+    // closed as a WAVE file.
+    if (large && sf_command(sf, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE) != SF_TRUE) {
+        sf_close(sf);
+        return 0;
+    }
+    const std::uint64_t limit = large ? std::numeric_limits<std::uint64_t>::max() : std::uint64_t{kVekWaveMaxData};
+    auto* w = new (std::nothrow) Writer{sf, bits, channels, false, 0, limit};
+    if (!w) {
+        sf_close(sf);
+        return 0;
+    }
+    return reinterpret_cast<VekWaveHandle>(w);
+}
 
 // ---------------------------------------------------------------- reading
 
@@ -55,6 +80,23 @@ std::uint16_t get16(const unsigned char* p, bool be) {
     return be ? std::uint16_t(p[0] << 8 | p[1]) : std::uint16_t(p[1] << 8 | p[0]);
 }
 
+// 64-bit positions: long is 32 bits on 64-bit Windows and wraps at 2 GiB.
+bool seekTo(std::FILE* f, std::uint64_t at, int whence) {
+#if defined(_WIN32)
+    return _fseeki64(f, static_cast<long long>(at), whence) == 0;
+#else
+    return fseeko(f, static_cast<off_t>(at), whence) == 0;
+#endif
+}
+
+std::int64_t tellOf(std::FILE* f) {
+#if defined(_WIN32)
+    return _ftelli64(f);
+#else
+    return static_cast<std::int64_t>(ftello(f));
+#endif
+}
+
 // Walks the top-level chunks (a bounded number of them) to learn the format
 // tag, the channel count and the rate as the file states them, and whether
 // the data chunk fits in the file. libsndfile silently shortens a data chunk
@@ -64,9 +106,9 @@ RiffFacts walkRiff(const char* path) {
     std::FILE* f = std::fopen(path, "rb");
     if (!f) return facts;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> guard(f, &std::fclose);
-    if (std::fseek(f, 0, SEEK_END) != 0) return facts;
-    const long endPos = std::ftell(f);
-    if (endPos < 12 || std::fseek(f, 0, SEEK_SET) != 0) return facts;
+    if (!seekTo(f, 0, SEEK_END)) return facts;
+    const std::int64_t endPos = tellOf(f);
+    if (endPos < 12 || !seekTo(f, 0, SEEK_SET)) return facts;
     const auto fileSize = static_cast<std::uint64_t>(endPos);
     unsigned char head[12];
     if (std::fread(head, 1, 12, f) != 12) return facts;
@@ -83,7 +125,7 @@ RiffFacts walkRiff(const char* path) {
     bool haveFmt = false;
     for (int guardCount = 0; guardCount < 4096 && pos + 8 <= fileSize; ++guardCount) {
         unsigned char ch[8];
-        if (std::fseek(f, static_cast<long>(pos), SEEK_SET) != 0 || std::fread(ch, 1, 8, f) != 8) return facts;
+        if (!seekTo(f, pos, SEEK_SET) || std::fread(ch, 1, 8, f) != 8) return facts;
         const std::uint64_t size = get32(ch + 4, be);
         if (std::memcmp(ch, "fmt ", 4) == 0) {
             unsigned char fmt[40] = {};
@@ -222,19 +264,11 @@ bool nextItem(Reader& r, short& out) {
 extern "C" {
 
 VekWaveHandle WriteWaveHeader(const char* path, int32_t bits, int32_t channels, int32_t rate) {
-    if (!path || (bits != 8 && bits != 16) || channels < 1 || channels > 2 || rate <= 0) return 0;
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = SF_FORMAT_WAV | (bits == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
-    SNDFILE* sf = sf_open(path, SFM_WRITE, &info);
-    if (!sf) return 0;
-    auto* w = new (std::nothrow) Writer{sf, bits, channels, false};
-    if (!w) {
-        sf_close(sf);
-        return 0;
-    }
-    return reinterpret_cast<VekWaveHandle>(w);
+    return openWriter(path, bits, channels, rate, false);
+}
+
+VekWaveHandle WriteWaveHeader64(const char* path, int32_t bits, int32_t channels, int32_t rate) {
+    return openWriter(path, bits, channels, rate, true);
 }
 
 int32_t WriteWaveFile(VekWaveHandle h, const void* data, int32_t bytes) {
@@ -244,6 +278,14 @@ int32_t WriteWaveFile(VekWaveHandle h, const void* data, int32_t bytes) {
     const int width = w->bits / 8;
     std::int64_t items = bytes / width;
     items -= items % w->channels;  // whole frames only
+    // Past what the header's 32-bit lengths can state nothing more is
+    // written: the file would claim a wrapped length.
+    const std::uint64_t room = (w->limit - w->written) / static_cast<std::uint64_t>(width * w->channels) *
+                               static_cast<std::uint64_t>(w->channels);
+    if (static_cast<std::uint64_t>(items) > room) {
+        items = static_cast<std::int64_t>(room);
+        w->failed = true;
+    }
     short chunk[4096];
     std::int64_t done = 0;
     while (done < items) {
@@ -262,6 +304,7 @@ int32_t WriteWaveFile(VekWaveHandle h, const void* data, int32_t bytes) {
         }
         done += n;
     }
+    w->written += static_cast<std::uint64_t>(done * width);
     return static_cast<int32_t>(done * width);
 }
 

@@ -47,18 +47,88 @@ void StdioPlayerFile::close() {
     m_file = nullptr;
 }
 
-std::int64_t StdioPlayerFile::size() {
-    auto* f = static_cast<std::FILE*>(m_file);
-    if (!f) return -1;
-    const long here = std::ftell(f);
-    if (std::fseek(f, 0, SEEK_END) != 0) return -1;
-    const long end = std::ftell(f);
-    std::fseek(f, here, SEEK_SET);
+namespace {
+
+// 64-bit offsets: long is 32 bits on 64-bit Windows and would wrap at 2 GiB.
+std::int64_t tell64(std::FILE* f) {
+#if defined(_WIN32)
+    return _ftelli64(f);
+#else
+    return static_cast<std::int64_t>(ftello(f));
+#endif
+}
+
+bool seek64(std::FILE* f, std::int64_t at, int whence) {
+#if defined(_WIN32)
+    return _fseeki64(f, at, whence) == 0;
+#else
+    return fseeko(f, static_cast<off_t>(at), whence) == 0;
+#endif
+}
+
+std::int64_t size64(std::FILE* f) {
+    const std::int64_t here = tell64(f);
+    if (here < 0 || !seek64(f, 0, SEEK_END)) return -1;
+    const std::int64_t end = tell64(f);
+    seek64(f, here, SEEK_SET);
     return end;
 }
 
+}  // namespace
+
+std::int64_t StdioPlayerFile::size() {
+    auto* f = static_cast<std::FILE*>(m_file);
+    return f ? size64(f) : -1;
+}
+
 bool StdioPlayerFile::seek(std::uint64_t offset) {
-    return m_file && std::fseek(static_cast<std::FILE*>(m_file), static_cast<long>(offset), SEEK_SET) == 0;
+    return m_file && offset <= static_cast<std::uint64_t>(INT64_MAX) &&
+           seek64(static_cast<std::FILE*>(m_file), static_cast<std::int64_t>(offset), SEEK_SET);
+}
+
+bool PrefixedFile::open() {
+    close();
+    m_file = std::fopen(m_path.c_str(), "rb");
+    m_pos = 0;
+    m_failed = false;
+    m_fileSize = m_file ? size64(m_file) : -1;
+    return m_file != nullptr && m_fileSize >= 0;
+}
+
+void PrefixedFile::close() {
+    if (m_file) std::fclose(m_file);
+    m_file = nullptr;
+}
+
+std::int64_t PrefixedFile::size() {
+    return m_fileSize < 0 ? -1 : static_cast<std::int64_t>(m_prefix.size()) + m_fileSize;
+}
+
+bool PrefixedFile::seek(std::uint64_t offset) {
+    if (!m_file || offset > static_cast<std::uint64_t>(INT64_MAX)) return false;
+    m_pos = offset;
+    return true;
+}
+
+std::size_t PrefixedFile::read(void* dst, std::size_t n) {
+    if (!m_file) return 0;
+    auto* out = static_cast<std::uint8_t*>(dst);
+    std::size_t done = 0;
+    if (m_pos < m_prefix.size()) {
+        const std::size_t k = std::min(n, m_prefix.size() - static_cast<std::size_t>(m_pos));
+        std::memcpy(out, m_prefix.data() + m_pos, k);
+        done = k;
+        m_pos += k;
+    }
+    if (done < n) {
+        const std::uint64_t at = m_pos - m_prefix.size();
+        if (!seek64(m_file, static_cast<std::int64_t>(at), SEEK_SET)) return done;
+        const std::size_t k = std::fread(out + done, 1, n - done, m_file);
+        if (std::ferror(m_file)) m_failed = true;
+        done += k;
+        m_pos += k;
+    }
+    return done;
 }
 
 std::size_t StdioPlayerFile::read(void* dst, std::size_t n) {
@@ -89,27 +159,41 @@ public:
 
 }  // namespace
 
-std::vector<std::int16_t> renderPlayback(const PlayerLayout& layout, PlayerFile& file, BlockDecoder& decoder,
-                                         VoiceEffect& effect, std::optional<EffectSetting> override) {
+bool renderPlaybackTo(const PlayerLayout& layout, PlayerFile& file, BlockDecoder& decoder, VoiceEffect& effect,
+                      const SampleSink& sink, std::optional<EffectSetting> override) {
     CollectingDevice device;
     PlayerCore core(layout, file, device, decoder, effect);
     core.loadHeader();
     if (override) core.setEffect(override->effect, override->levelByte);
-    std::vector<std::int16_t> out;
-    if (core.play() != PlayerCore::StartResult::Started) return out;
+    if (core.play() != PlayerCore::StartResult::Started) return true;
     int silent = 2;
     // The device plays its queue in order; each finished buffer goes back to
-    // the core, which refills and queues it, until the end of the data.
+    // the core, which refills and queues it, until the end of the data. The
+    // queue never holds more than the core's two buffers.
     while (core.playing() && !device.queued.empty()) {
         CollectingDevice::Buffer done = std::move(device.queued.front());
         device.queued.pop_front();
         if (silent > 0) {
             --silent;
-        } else {
-            out.insert(out.end(), done.samples.begin(), done.samples.end());
+        } else if (!sink(done.samples.data(), done.samples.size())) {
+            core.stop();
+            return false;
         }
         core.bufferDone(done.index);
     }
+    return true;
+}
+
+std::vector<std::int16_t> renderPlayback(const PlayerLayout& layout, PlayerFile& file, BlockDecoder& decoder,
+                                         VoiceEffect& effect, std::optional<EffectSetting> override) {
+    std::vector<std::int16_t> out;
+    renderPlaybackTo(
+        layout, file, decoder, effect,
+        [&out](const std::int16_t* s, std::size_t n) {
+            out.insert(out.end(), s, s + n);
+            return true;
+        },
+        override);
     return out;
 }
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 namespace vek::player {
 namespace {
@@ -70,7 +71,11 @@ std::optional<WavMono16> parseWavMono16(const std::vector<std::uint8_t>& f, std:
 }
 
 std::vector<std::uint8_t> makeWavMono16(const std::int16_t* samples, std::size_t count, unsigned rate) {
-    const std::uint32_t dataBytes = static_cast<std::uint32_t>(count * 2);
+    // The RIFF length (36 + data bytes) is a 32-bit field: more samples than
+    // it can state would wrap it, and the buffer sized from the wrapped value
+    // would be overrun.
+    if (count > kWavMono16MaxSamples) throw std::length_error("more audio than a WAV file's 32-bit lengths can hold");
+    const auto dataBytes = static_cast<std::uint32_t>(count * 2);
     std::vector<std::uint8_t> v(44 + static_cast<std::size_t>(dataBytes));
     std::uint8_t* p = v.data();
     auto tag = [&p](const char* t) {

@@ -7,10 +7,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "vek/jobs/services.hpp"
+#include "vek/platform/safefile.hpp"
 
 namespace vek::jobs {
 
@@ -31,8 +33,11 @@ struct ConversionState {
     std::string ProgramDir;  // the program's folder, with a trailing separator
     // Where each job creates its own temporary frame file (the user's
     // temporary folder unless set): the program folder may be read-only and
-    // two running copies must never share one file.
+    // two running copies must never share one file. Frame files left there
+    // by a process that died are swept when a job starts.
     std::filesystem::path TempDir;
+    // How source files are opened (stdio unless set).
+    FileAccess* Files = nullptr;
     // Largest whole-file buffer the conversion way may allocate; a larger one
     // takes the out-of-memory path as a failed allocation would.
     std::size_t WholeFileLimit = static_cast<std::size_t>(-1);
@@ -50,37 +55,46 @@ struct JobContext {
     WaveLibrary& wave;
 };
 
-// A file opened with stdio, closed when it goes out of scope.
+// A source file, closed when it goes out of scope.
 class InputFile {
 public:
     InputFile() = default;
-    ~InputFile() { close(); }
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
-    bool open(const std::string& path);
-    void close();
-    std::FILE* get() const { return m_file; }
+    // Opens through `files` (stdio when null); the same access serves a later
+    // open() without one.
+    bool open(const std::string& path, FileAccess* files = nullptr);
+    void close() { m_stream.reset(); }
+    bool isOpen() const { return m_stream != nullptr; }
+    std::int64_t size() { return m_stream ? m_stream->size() : -1; }
+    bool seek(std::uint64_t offset) { return m_stream && m_stream->seek(offset); }
+    std::size_t read(void* dst, std::size_t n) { return m_stream ? m_stream->read(dst, n) : 0; }
+    // A read failed: an error, not the end of the data.
+    bool failed() const { return m_stream && m_stream->failed(); }
 
 private:
-    std::FILE* m_file = nullptr;
+    std::unique_ptr<InputStream> m_stream;
+    FileAccess* m_files = nullptr;
 };
 
-// A temporary file of one job, created exclusively in a folder and removed
-// when it goes out of scope, whatever path the job took.
+// A private temporary file of one job (mode 0600, its name carrying the
+// process id so that a later start can sweep it), created exclusively in a
+// folder and removed when it goes out of scope, whatever path the job took.
 class TempFile {
 public:
     TempFile() = default;
-    ~TempFile() { remove(); }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    // Creates a fresh empty file in dir; false when none can be created.
+    // Creates a fresh empty file in dir (the user's temporary folder when
+    // empty); false when none can be created.
     bool create(const std::filesystem::path& dir);
-    void remove();
-    const std::string& path() const { return m_path; }
+    void remove() { m_file.remove(); }
+    const std::string& path() const { return m_file.path(); }
 
 private:
-    std::string m_path;
+    safefile::PrivateTempFile m_file;
 };
+
+// The folder a job's frame files go to: dir, or the user's temporary folder.
+std::filesystem::path tempFolder(const std::filesystem::path& dir);
 
 // True when path names an existing regular file; a folder (or a pipe or a
 // device) counts as absent.

@@ -6,7 +6,9 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "vekcdc5.h"  // AudioCodecBlock
@@ -81,8 +83,17 @@ public:
         int32_t dataBytes = 0;
         int16_t formatTag = 0;
     };
+    // The most sample bytes a WAVE file's 32-bit lengths can state behind a
+    // 44-byte header.
+    static constexpr std::uint64_t kMaxWaveData = 4294967256u;
     virtual ~WaveLibrary() = default;
     virtual Handle writeHeader(const char* path, int32_t bits, int32_t channels, int32_t rate) = 0;
+    // For output that may exceed kMaxWaveData: a 64-bit (RF64) file where the
+    // data needs it. A library without one refuses such output when it gets
+    // there (the writes fail), which the plain writer does too.
+    virtual Handle writeHeaderLarge(const char* path, int32_t bits, int32_t channels, int32_t rate) {
+        return writeHeader(path, bits, channels, rate);
+    }
     virtual int32_t write(Handle h, const void* data, int32_t bytes) = 0;
     virtual int32_t closeWrite(Handle h) = 0;
     virtual Handle readHeader(const char* path, Header& header) = 0;
@@ -90,10 +101,34 @@ public:
     virtual void closeRead(Handle h) = 0;
 };
 
+// A source file opened for reading. A read error (a failing medium, an
+// unplugged drive) is told apart from the end of the data.
+class InputStream {
+public:
+    virtual ~InputStream() = default;
+    // Size in bytes, -1 when unknown.
+    virtual std::int64_t size() = 0;
+    virtual bool seek(std::uint64_t offset) = 0;
+    // Up to n bytes; fewer at the end of the data or on an error.
+    virtual std::size_t read(void* dst, std::size_t n) = 0;
+    // True once a read has failed (not merely reached the end).
+    virtual bool failed() const = 0;
+};
+
+// How the jobs open their source files.
+class FileAccess {
+public:
+    virtual ~FileAccess() = default;
+    // nullptr when the file cannot be opened.
+    virtual std::unique_ptr<InputStream> openRead(const std::string& path) = 0;
+};
+
 // The real libraries: vekcdc5, vekcdc4 (when built; otherwise every SP call
 // fails) and vekwf. Process-wide objects.
 CodecLibrary& defaultCodecs();
 WaveLibrary& defaultWave();
+// Files through stdio, with 64-bit offsets.
+FileAccess& defaultFiles();
 // True when the SP codec library is linked in.
 bool haveSpCodec();
 

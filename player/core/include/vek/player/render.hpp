@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -54,6 +56,33 @@ private:
     void* m_file = nullptr;
 };
 
+// A PlayerFile made of bytes in memory (a header) followed by a file on disk
+// from its first byte, which is read in place: a recording of any size costs
+// no memory. Offsets are 64-bit.
+class PrefixedFile final : public PlayerFile {
+public:
+    PrefixedFile(std::vector<std::uint8_t> prefix, std::string path)
+        : m_prefix(std::move(prefix)), m_path(std::move(path)) {}
+    ~PrefixedFile() override { close(); }
+    PrefixedFile(const PrefixedFile&) = delete;
+    PrefixedFile& operator=(const PrefixedFile&) = delete;
+    bool open() override;
+    void close() override;
+    std::int64_t size() override;
+    bool seek(std::uint64_t offset) override;
+    std::size_t read(void* dst, std::size_t n) override;
+    // A read of the file failed (an error, not its end).
+    bool failed() const { return m_failed; }
+
+private:
+    std::vector<std::uint8_t> m_prefix;
+    std::string m_path;
+    std::FILE* m_file = nullptr;
+    std::uint64_t m_pos = 0;
+    std::int64_t m_fileSize = -1;
+    bool m_failed = false;
+};
+
 // The layout a stub uses for a header's mode: 4 -> SP, 6 -> SHQ, else HQ.
 const PlayerLayout& layoutForMode(std::uint8_t mode);
 
@@ -67,6 +96,14 @@ struct EffectSetting {
 // `override` replaces the header's effect settings.
 std::vector<std::int16_t> renderPlayback(const PlayerLayout& layout, PlayerFile& file, BlockDecoder& decoder,
                                          VoiceEffect& effect, std::optional<EffectSetting> override = std::nullopt);
+
+// Receives rendered samples a buffer at a time; false stops the rendering.
+using SampleSink = std::function<bool(const std::int16_t* samples, std::size_t count)>;
+
+// renderPlayback with the samples handed on as they are produced, so that
+// memory stays bounded whatever the length. False when the sink refused.
+bool renderPlaybackTo(const PlayerLayout& layout, PlayerFile& file, BlockDecoder& decoder, VoiceEffect& effect,
+                      const SampleSink& sink, std::optional<EffectSetting> override = std::nullopt);
 
 struct RenderInput {
     std::vector<std::uint8_t> file;  // the virtual player file

@@ -23,7 +23,12 @@ struct WavMono16 {
 // nullopt and sets `error`.
 std::optional<WavMono16> parseWavMono16(const std::vector<std::uint8_t>& file, std::string& error);
 
+// The most samples a 16-bit mono WAV file can hold: 36 + 2 * count must fit
+// the 32-bit RIFF length.
+inline constexpr std::size_t kWavMono16MaxSamples = (0xFFFFFFFFu - 36u) / 2u;
+
 // The 44-byte canonical header followed by the samples, little-endian.
+// Throws std::length_error for more than kWavMono16MaxSamples samples.
 std::vector<std::uint8_t> makeWavMono16(const std::int16_t* samples, std::size_t count, unsigned sampleRate);
 
 }  // namespace vek::player
