@@ -9,10 +9,19 @@
 
 #include <sys/mount.h>
 
-#include "conv_test_util.hpp"
+#include <fstream>
+
+#include "vekconv_test.hpp"
 
 namespace convtest {
 namespace {
+
+using namespace vekconv::testing;
+
+[[maybe_unused]] RunResult run(const std::string& args, const fs::path& cwd) { return vekconv::testing::vekconv(args, cwd); }
+[[maybe_unused]] RunResult runPrefixed(const std::string& prefix, const std::string& args, const fs::path& cwd) {
+    return vekconv::testing::vekconv(args, cwd, prefix);
+}
 
 std::uint64_t le64(const std::uint8_t* p) {
     std::uint64_t v = 0;
@@ -24,7 +33,7 @@ std::uint32_t le32(const std::uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16
 TEST(VekconvLarge, RenderPastFourGibibytesWritesRf64InBoundedMemory) {
     ScratchDir s;
     // In memory, so that flushing 4 GB before the rename costs nothing.
-    const fs::path mnt = s.path / "mem";
+    const fs::path mnt = s.path() / "mem";
     fs::create_directories(mnt);
     if (::mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=4600m") != 0)
         GTEST_SKIP() << "cannot mount a tmpfs here (needs root): " << std::strerror(errno);
@@ -44,7 +53,7 @@ TEST(VekconvLarge, RenderPastFourGibibytesWritesRf64InBoundedMemory) {
     // 1 GB of address space: the whole output (8.5 GB of samples) cannot be
     // held.
     const RunResult r = runPrefixed("prlimit --as=1000000000 -- ",
-                                    "render '" + sc4.string() + "' '" + wav.string() + "'", s.path);
+                                    "render '" + sc4.string() + "' '" + wav.string() + "'", s.path());
     ASSERT_EQ(r.status, 0) << r.err;
     const std::uint64_t size = fs::file_size(wav);
     std::vector<std::uint8_t> head(512);

@@ -8,10 +8,17 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 
-#include "conv_test_util.hpp"
+#include "vekconv_test.hpp"
 
 namespace convtest {
 namespace {
+
+using namespace vekconv::testing;
+
+RunResult run(const std::string& args, const fs::path& cwd) { return vekconv::testing::vekconv(args, cwd); }
+[[maybe_unused]] RunResult runPrefixed(const std::string& prefix, const std::string& args, const fs::path& cwd) {
+    return vekconv::testing::vekconv(args, cwd, prefix);
+}
 
 unsigned modeOf(const fs::path& p) {
     struct stat st {};
@@ -28,75 +35,75 @@ std::vector<std::string> namesIn(const fs::path& d) {
 
 // An HQ recording made by to-sc4 from a tone; the WAV it came from removed.
 fs::path hqFile(const ScratchDir& s, const std::string& stem, std::size_t samples) {
-    const fs::path wav = s.path / (stem + ".wav");
+    const fs::path wav = s.path() / (stem + ".wav");
     writeFile(wav, wavImage(16, 1, 8000, toneData(samples, 1, 8000)));
-    const RunResult r = run("to-sc4 --mode hq --yes '" + wav.string() + "'", s.path);
+    const RunResult r = run("to-sc4 --mode hq --yes '" + wav.string() + "'", s.path());
     EXPECT_EQ(r.status, 0) << r.err;
     fs::remove(wav);
-    return s.path / (stem + ".sc4");
+    return s.path() / (stem + ".sc4");
 }
 
 TEST(VekconvSafeOutput, ReplacedOutputsKeepTheirMode) {
     ScratchDir s;
     const fs::path sc4 = hqFile(s, "m", 9000);
-    writeFile(s.path / "in.wav", wavImage(16, 1, 8000, toneData(4000, 1, 8000)));
+    writeFile(s.path() / "in.wav", wavImage(16, 1, 8000, toneData(4000, 1, 8000)));
     for (unsigned mode : {0600u, 0640u}) {
         for (const char* name : {"fx.wav", "m.wav", "r.wav", "m.adp"}) {
-            writeFile(s.path / name, Bytes{1, 2});
-            ::chmod((s.path / name).c_str(), mode);
+            writeFile(s.path() / name, Bytes{1, 2});
+            ::chmod((s.path() / name).c_str(), mode);
         }
-        const std::string dir = "'" + s.path.string() + "/";
-        ASSERT_EQ(run("effect --effect 5 " + dir + "in.wav' " + dir + "fx.wav'", s.path).status, 0);
-        ASSERT_EQ(run("render " + dir + "m.sc4' " + dir + "r.wav'", s.path).status, 0);
-        ASSERT_EQ(run("unpack " + dir + "m.sc4' " + dir + "m.adp'", s.path).status, 0);
-        ASSERT_EQ(run("to-wav --yes " + dir + "m.sc4'", s.path).status, 0);
+        const std::string dir = "'" + s.path().string() + "/";
+        ASSERT_EQ(run("effect --effect 5 " + dir + "in.wav' " + dir + "fx.wav'", s.path()).status, 0);
+        ASSERT_EQ(run("render " + dir + "m.sc4' " + dir + "r.wav'", s.path()).status, 0);
+        ASSERT_EQ(run("unpack " + dir + "m.sc4' " + dir + "m.adp'", s.path()).status, 0);
+        ASSERT_EQ(run("to-wav --yes " + dir + "m.sc4'", s.path()).status, 0);
         for (const char* name : {"fx.wav", "m.wav", "r.wav", "m.adp"}) {
-            EXPECT_GT(fs::file_size(s.path / name), 2u) << name;
-            EXPECT_EQ(modeOf(s.path / name), mode) << name;
+            EXPECT_GT(fs::file_size(s.path() / name), 2u) << name;
+            EXPECT_EQ(modeOf(s.path() / name), mode) << name;
         }
     }
-    EXPECT_EQ(namesIn(s.path), (std::vector<std::string>{"fx.wav", "in.wav", "m.adp", "m.sc4", "m.wav", "r.wav",
+    EXPECT_EQ(namesIn(s.path()), (std::vector<std::string>{"fx.wav", "in.wav", "m.adp", "m.sc4", "m.wav", "r.wav",
                                                           "stderr.txt", "stdout.txt"}));
 }
 
 TEST(VekconvSafeOutput, ToWavNeverWritesThroughALinkAndNoCreatesNothing) {
     ScratchDir s;
     const fs::path sc4 = hqFile(s, "m", 9000);
-    fs::create_directories(s.path / "elsewhere");
-    const fs::path nowhere = s.path / "elsewhere" / "nowhere.wav";
-    fs::create_symlink(nowhere, s.path / "m.wav");
+    fs::create_directories(s.path() / "elsewhere");
+    const fs::path nowhere = s.path() / "elsewhere" / "nowhere.wav";
+    fs::create_symlink(nowhere, s.path() / "m.wav");
     const std::string src = "'" + sc4.string() + "'";
 
-    RunResult r = run("to-wav --no " + src, s.path);
+    RunResult r = run("to-wav --no " + src, s.path());
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(fs::is_symlink(s.path / "m.wav"));
+    EXPECT_TRUE(fs::is_symlink(s.path() / "m.wav"));
     EXPECT_FALSE(fs::exists(nowhere));
 
-    r = run("to-wav " + src, s.path);  // asked, and no terminal to answer
+    r = run("to-wav " + src, s.path());  // asked, and no terminal to answer
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("already contains a file named 'm.wav'"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(nowhere));
 
-    r = run("to-wav --yes " + src, s.path);
+    r = run("to-wav --yes " + src, s.path());
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_FALSE(fs::is_symlink(s.path / "m.wav"));
-    EXPECT_TRUE(readWav(s.path / "m.wav").ok);
+    EXPECT_FALSE(fs::is_symlink(s.path() / "m.wav"));
+    EXPECT_TRUE(readWav(s.path() / "m.wav").ok);
     EXPECT_FALSE(fs::exists(nowhere));
-    EXPECT_TRUE(fs::is_empty(s.path / "elsewhere"));
+    EXPECT_TRUE(fs::is_empty(s.path() / "elsewhere"));
 
     // The same for to-sc4, onto a link to someone else's file.
-    writeFile(s.path / "elsewhere" / "theirs.sc4", Bytes{4, 4});
-    writeFile(s.path / "w.wav", wavImage(16, 1, 8000, toneData(9000, 1, 8000)));
-    fs::create_symlink(s.path / "elsewhere" / "theirs.sc4", s.path / "w.sc4");
-    r = run("to-sc4 --mode hq --yes '" + (s.path / "w.wav").string() + "'", s.path);
+    writeFile(s.path() / "elsewhere" / "theirs.sc4", Bytes{4, 4});
+    writeFile(s.path() / "w.wav", wavImage(16, 1, 8000, toneData(9000, 1, 8000)));
+    fs::create_symlink(s.path() / "elsewhere" / "theirs.sc4", s.path() / "w.sc4");
+    r = run("to-sc4 --mode hq --yes '" + (s.path() / "w.wav").string() + "'", s.path());
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_FALSE(fs::is_symlink(s.path / "w.sc4"));
-    EXPECT_EQ(readFile(s.path / "elsewhere" / "theirs.sc4"), (Bytes{4, 4}));
+    EXPECT_FALSE(fs::is_symlink(s.path() / "w.sc4"));
+    EXPECT_EQ(readFile(s.path() / "elsewhere" / "theirs.sc4"), (Bytes{4, 4}));
 }
 
 TEST(VekconvSafeOutput, FullDiskKeepsTheOldWav) {
     ScratchDir s;
-    const fs::path mnt = s.path / "small";
+    const fs::path mnt = s.path() / "small";
     fs::create_directories(mnt);
     if (::mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=300k") != 0)
         GTEST_SKIP() << "cannot mount a tmpfs here (needs root): " << std::strerror(errno);
@@ -107,14 +114,14 @@ TEST(VekconvSafeOutput, FullDiskKeepsTheOldWav) {
     const fs::path sc4 = hqFile(s, "m", 8000 * 30);  // 30 s: 480 KB of WAV
     fs::copy_file(sc4, mnt / "m.sc4");
     writeFile(mnt / "m.wav", Bytes{9, 8, 7});
-    const RunResult r = run("to-wav --yes '" + (mnt / "m.sc4").string() + "'", s.path);
+    const RunResult r = run("to-wav --yes '" + (mnt / "m.sc4").string() + "'", s.path());
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Write error! (m.wav)"), std::string::npos) << r.err;
     EXPECT_EQ(readFile(mnt / "m.wav"), (Bytes{9, 8, 7}));
     EXPECT_EQ(namesIn(mnt), (std::vector<std::string>{"m.sc4", "m.wav"}));
     // render and effect: the same.
     writeFile(mnt / "r.wav", Bytes{6});
-    EXPECT_EQ(run("render '" + (mnt / "m.sc4").string() + "' '" + (mnt / "r.wav").string() + "'", s.path).status, 1);
+    EXPECT_EQ(run("render '" + (mnt / "m.sc4").string() + "' '" + (mnt / "r.wav").string() + "'", s.path()).status, 1);
     EXPECT_EQ(readFile(mnt / "r.wav"), (Bytes{6}));
     EXPECT_EQ(namesIn(mnt), (std::vector<std::string>{"m.sc4", "m.wav", "r.wav"}));
 }

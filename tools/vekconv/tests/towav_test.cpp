@@ -118,7 +118,7 @@ TEST(VekconvToWav, InterruptFinishesTheFileShorterAndValid) {
     // target's name when complete.
     auto partial = [&] {
         std::error_code ec;
-        for (const auto& e : fs::directory_iterator(s.path, ec))
+        for (const auto& e : fs::directory_iterator(s.path(), ec))
             if (e.path().filename().string().rfind(".long.wav.vek-", 0) == 0) return e.path();
         return fs::path();
     };
