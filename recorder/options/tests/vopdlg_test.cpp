@@ -113,6 +113,11 @@ TEST(VoiceEffectDialog, KeysMoveTheThumbAsOnAVerticalTrackBar) {
     QTest::keyClick(dlg.SLEffLevel, Qt::Key_PageUp);
     QTest::keyClick(dlg.SLEffLevel, Qt::Key_Up);
     EXPECT_EQ(dlg.LevelPosition(), 80);
+    QTest::keyClick(dlg.SLEffLevel, Qt::Key_Home);   // the top: "High"
+    EXPECT_EQ(dlg.LevelPosition(), 0);
+    EXPECT_EQ(dlg.EngineLevel(), 127);
+    QTest::keyClick(dlg.SLEffLevel, Qt::Key_End);
+    EXPECT_EQ(dlg.LevelPosition(), 127);
 }
 
 TEST(VoiceEffectDialog, ChangedBySliderOrChoiceAndClearedOnShow) {
