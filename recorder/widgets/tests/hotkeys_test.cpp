@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QWidget>
 
 #include <set>
@@ -282,4 +282,11 @@ TEST(HotKeyLifetime, AHandlerMayReplaceTheComponent) {
     EXPECT_FALSE(componentHandlerRan);
     EXPECT_TRUE(form.findChildren<TAMHotKeys*>().isEmpty());
     EXPECT_TRUE(keys.registrations().empty());
+}
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }
