@@ -1,0 +1,196 @@
+// Global hot keys on a real X display: a window holding Ctrl+Shift+F2 to F5
+// hears them while another program's window has the keyboard focus, with
+// Num Lock on or off; a second program cannot take keys already held; after
+// the component is rebuilt around a stay-on-top change the keys still work.
+// Keys are pressed with XTest by xdotool. Skipped where Xvfb or xdotool is
+// missing; openbox is used when installed.
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <memory>
+
+namespace {
+
+class Session {
+public:
+    explicit Session(const QString& dir) {
+        const QString fdFile = dir + "/display";
+        // -displayfd picks a free display and writes its number to fd 3.
+        m_xvfb.start("bash", {"-c", "exec Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>'" + fdFile + "'"});
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 15000 && m_display.isEmpty()) {
+            QFile f(fdFile);
+            if (f.open(QIODevice::ReadOnly)) {
+                const QByteArray b = f.readAll();
+                if (b.endsWith('\n')) m_display = ":" + QString::fromLatin1(b.trimmed());
+            }
+            if (m_display.isEmpty()) QThread::msleep(50);
+        }
+        m_env = QProcessEnvironment::systemEnvironment();
+        m_env.insert("DISPLAY", m_display);
+        m_env.insert("HOME", dir);
+        m_env.insert("XDG_CONFIG_HOME", dir + "/config");
+        m_env.insert("XDG_DATA_HOME", dir + "/data");
+        m_env.insert("XDG_RUNTIME_DIR", dir + "/run");
+        m_env.insert("QT_QPA_PLATFORM", "xcb");
+        m_env.remove("WAYLAND_DISPLAY");
+        QDir().mkpath(dir + "/run");
+        QFile::setPermissions(dir + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (!m_display.isEmpty() && !QStandardPaths::findExecutable("openbox").isEmpty()) {
+            m_wm.setProcessEnvironment(m_env);
+            m_wm.start("openbox", {});
+            m_wm.waitForStarted(5000);
+            QThread::msleep(500);
+        }
+    }
+    ~Session() {
+        for (QProcess* p : {&m_wm, &m_xvfb}) {
+            if (p->state() == QProcess::NotRunning) continue;
+            p->terminate();
+            if (!p->waitForFinished(3000)) {
+                p->kill();
+                p->waitForFinished(2000);
+            }
+        }
+    }
+    bool ok() const { return !m_display.isEmpty(); }
+    bool withWindowManager() const { return m_wm.state() == QProcess::Running; }
+    const QProcessEnvironment& env() const { return m_env; }
+    QString xdotool(const QStringList& args) const {
+        QProcess p;
+        p.setProcessEnvironment(m_env);
+        p.start("xdotool", args);
+        p.waitForFinished(10000);
+        return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+    }
+    QString window(const QString& name) const {
+        QElapsedTimer t;
+        t.start();
+        do {
+            const QString out = xdotool({"search", "--onlyvisible", "--name", name});
+            if (!out.isEmpty()) return out.split('\n').first();
+            QThread::msleep(100);
+        } while (t.elapsed() < 10000);
+        return {};
+    }
+    QString focused() const { return xdotool({"getwindowfocus"}); }
+
+private:
+    QString m_display;
+    QProcess m_xvfb, m_wm;
+    QProcessEnvironment m_env;
+};
+
+// One peer window and the lines it has printed.
+class Peer {
+public:
+    Peer(const Session& s, const QString& title) {
+        m_p.setProcessEnvironment(s.env());
+        m_p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_p.start(VEK_HOTKEYS_PEER, {title});
+    }
+    ~Peer() {
+        if (m_p.state() == QProcess::NotRunning) return;
+        m_p.write("quit\n");
+        if (!m_p.waitForFinished(3000)) {
+            m_p.kill();
+            m_p.waitForFinished(2000);
+        }
+    }
+    // Waits for a line; true when it came within `ms`.
+    bool expect(const QByteArray& line, int ms = 10000) {
+        QElapsedTimer t;
+        t.start();
+        for (;;) {
+            const int at = m_out.indexOf(line + '\n');
+            if (at >= 0) {
+                m_out.remove(0, at + line.size() + 1);
+                return true;
+            }
+            if (t.elapsed() > ms || m_p.state() == QProcess::NotRunning) return false;
+            m_p.waitForReadyRead(100);
+            m_out += m_p.readAllStandardOutput();
+        }
+    }
+    // No hot-key line arrives within `ms`.
+    bool silent(int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) {
+            m_p.waitForReadyRead(50);
+            m_out += m_p.readAllStandardOutput();
+        }
+        return !m_out.contains("hotkey");
+    }
+    void send(const QByteArray& cmd) {
+        m_p.write(cmd + '\n');
+        m_p.waitForBytesWritten(1000);
+    }
+    QByteArray pending() const { return m_out; }
+
+private:
+    QProcess m_p;
+    QByteArray m_out;
+};
+
+}  // namespace
+
+TEST(GlobalHotKeysX11, ReachTheirWindowWhileAnotherHasTheFocus) {
+    for (const char* tool : {"Xvfb", "xdotool", "bash"})
+        if (QStandardPaths::findExecutable(tool).isEmpty()) GTEST_SKIP() << tool << " is not installed";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    Session s(dir.path());
+    ASSERT_TRUE(s.ok()) << "Xvfb did not start";
+
+    Peer holder(s, "hkpeer-holder");
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(holder.expect("registered " + QByteArray::number(i) + " 1")) << holder.pending().constData();
+    const QString holderWin = s.window("hkpeer-holder");
+    ASSERT_FALSE(holderWin.isEmpty());
+
+    // A second program asks for the same keys: the display refuses them all.
+    Peer other(s, "hkpeer-other");
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(other.expect("registered " + QByteArray::number(i) + " 0")) << other.pending().constData();
+    const QString otherWin = s.window("hkpeer-other");
+    ASSERT_FALSE(otherWin.isEmpty());
+    s.xdotool({s.withWindowManager() ? "windowactivate" : "windowfocus", "--sync", otherWin});
+    ASSERT_EQ(s.focused(), otherWin);
+
+    s.xdotool({"key", "ctrl+shift+F2"});
+    EXPECT_TRUE(holder.expect("hotkey 0"));
+    s.xdotool({"key", "ctrl+shift+F5"});
+    EXPECT_TRUE(holder.expect("hotkey 3"));
+    // Without both modifiers, or with another key, nothing.
+    s.xdotool({"key", "ctrl+F2", "shift+F3", "ctrl+shift+F6"});
+    EXPECT_TRUE(holder.silent(600)) << holder.pending().constData();
+    EXPECT_TRUE(other.silent(0));
+    EXPECT_EQ(s.focused(), otherWin);
+
+    // Num Lock on: the same keys still arrive.
+    s.xdotool({"key", "Num_Lock"});
+    s.xdotool({"key", "ctrl+shift+F3"});
+    EXPECT_TRUE(holder.expect("hotkey 1"));
+    s.xdotool({"key", "Num_Lock"});
+
+    // Rebuilt around a stay-on-top change, the component holds the keys again.
+    holder.send("recreate");
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(holder.expect("registered " + QByteArray::number(i) + " 1")) << holder.pending().constData();
+    ASSERT_TRUE(holder.expect("recreated 1"));
+    s.xdotool({s.withWindowManager() ? "windowactivate" : "windowfocus", "--sync", otherWin});
+    s.xdotool({"key", "ctrl+shift+F4"});
+    EXPECT_TRUE(holder.expect("hotkey 2"));
+    holder.send("recreate");
+    ASSERT_TRUE(holder.expect("recreated 0"));
+    s.xdotool({"key", "ctrl+shift+F2"});
+    EXPECT_TRUE(holder.expect("hotkey 0"));
+    EXPECT_TRUE(other.silent(300));
+}
