@@ -20,7 +20,10 @@
 #define VEKSHELL_VENDOR_URL2 ""
 #endif
 #ifndef VEKSHELL_DOC_DIR
-#define VEKSHELL_DOC_DIR "/usr/share/doc/voicelumo"
+#define VEKSHELL_DOC_DIR "/usr/share/doc/voice-lumo"
+#endif
+#ifndef VEKSHELL_DOC_REL
+#define VEKSHELL_DOC_REL "../../share/doc/voice-lumo"
 #endif
 
 namespace vekshell {
@@ -28,9 +31,9 @@ namespace vekshell {
 QIcon programIcon();  // splashform.cpp
 
 QString TAboutBox::documentationFolder() {
-    // Beside an unpacked install first ("bin/../share/doc/voicelumo"), then
-    // where the build installs it.
-    const QString rel = QDir::cleanPath(programDir() + QStringLiteral("../share/doc/voicelumo"));
+    // Seen from the program folder first (an installed prefix that was moved
+    // or unpacked elsewhere), then where the build installs it.
+    const QString rel = QDir::cleanPath(programDir() + QStringLiteral(VEKSHELL_DOC_REL));
     if (QFileInfo(rel).isDir()) return rel;
     return QStringLiteral(VEKSHELL_DOC_DIR);
 }
