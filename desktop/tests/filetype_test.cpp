@@ -254,6 +254,17 @@ TEST(SC4FileType, DoubleClickOpensTheRecorderAndASecondOneHandsOver) {
     for (const auto& win : vek::winreg::allWindows()) recorders += win.className == "TVM0007Form";
     EXPECT_EQ(recorders, 1);
 
+    // The panel groups the window under the menu entry by its WM_CLASS.
+    if (!tool("xwininfo").isEmpty()) {
+        QSettings entry(sessionDir("data") + "/applications/voice-lumo-player.desktop", QSettings::IniFormat);
+        const QString wmClass = entry.value("Desktop Entry/StartupWMClass").toString();
+        const auto tree = run(tool("xwininfo"), {"-root", "-tree"}, d.env, 15000);
+        bool found = false;
+        for (const QString& line : tree.text().split('\n'))
+            if (line.contains("\"voice lumo player [second.sc4]\"")) found = found || line.contains("\"" + wmClass + "\")");
+        EXPECT_TRUE(found) << "no window of class " << wmClass.toStdString() << ":\n" << tree.text().toStdString();
+    }
+
     EXPECT_TRUE(closeAndWait(*w, 15000));
     first.waitForFinished(10000);
 #endif

@@ -13,6 +13,10 @@
 #include <QStringList>
 
 #include <optional>
+#include <ostream>
+
+// Readable QStrings in the test failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace vek::desktoptest {
 
