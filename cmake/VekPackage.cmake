@@ -4,24 +4,6 @@
 # No maintainer scripts: the menu, MIME and icon caches are refreshed by the
 # file triggers of desktop-file-utils, shared-mime-info and the icon theme,
 # which fire on the files this package puts under /usr/share.
-set(VEK_PACKAGE_MAINTAINER "voice lumo developers <voice-lumo@example.org>"
-    CACHE STRING "Maintainer field of the Debian package")
-
-# Debian wants the copyright and a compressed changelog in the package's
-# documentation folder; both are short and harmless in other installs.
-install(FILES ${PROJECT_SOURCE_DIR}/desktop/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
-find_program(VEK_GZIP gzip)
-if(VEK_GZIP)
-  # The date of the last change, so that the file is the same on every build.
-  set(VEK_CHANGELOG_DATE "Tue, 08 Dec 2026 00:00:00 +0000")
-  configure_file(${PROJECT_SOURCE_DIR}/desktop/debian/changelog.in ${CMAKE_BINARY_DIR}/debian/changelog @ONLY)
-  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/debian/changelog.gz
-    COMMAND ${VEK_GZIP} -9nkf ${CMAKE_BINARY_DIR}/debian/changelog
-    DEPENDS ${CMAKE_BINARY_DIR}/debian/changelog
-    COMMENT "Compressing the package changelog")
-  add_custom_target(vek_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/debian/changelog.gz)
-  install(FILES ${CMAKE_BINARY_DIR}/debian/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
-endif()
 
 set(CPACK_GENERATOR "DEB")
 set(CPACK_PACKAGE_NAME "voice-lumo")

@@ -234,6 +234,7 @@ TEST(SC4FileType, DoubleClickOpensTheRecorderAndASecondOneHandsOver) {
     writeFile(dir + "/memo.sc4", recording("hq"));
     writeFile(dir + "/second.sc4", recording("shq"));
 
+    recorderHasRunBefore();
     QProcess first;
     first.setProcessEnvironment(d.env);
     first.setWorkingDirectory(dir);

@@ -128,6 +128,13 @@ QString registerDesktopData(const InstalledSuite& suite, const QProcessEnvironme
     return {};
 }
 
+void recorderHasRunBefore() {
+    const QString dir = sessionDir("config") + QStringLiteral("/voice-lumo");
+    QDir().mkpath(dir);
+    QFile f(dir + QStringLiteral("/VEKVMAIL.INI"));
+    if (!f.exists() && f.open(QIODevice::WriteOnly)) f.close();
+}
+
 std::optional<vek::winreg::WindowRef> waitForWindow(const QString& className, const QString& title, int ms) {
     QElapsedTimer t;
     t.start();

@@ -64,6 +64,11 @@ QString sessionDir(const char* which);  // "home", "config", "data", "cache", "r
 // package triggers do for /usr/share. Empty on success, else what failed.
 QString registerDesktopData(const InstalledSuite& suite, const QProcessEnvironment& env);
 
+// A recorder that has run before in this session: its settings file exists,
+// so it does not open with the first-run question (which waits for the
+// user before the file given to it is opened).
+void recorderHasRunBefore();
+
 // Waits for a window of that class whose title matches exactly.
 std::optional<vek::winreg::WindowRef> waitForWindow(const QString& className, const QString& title, int ms);
 // The process id behind a registry socket (its name is "<pid>.sock").

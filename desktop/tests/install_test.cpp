@@ -260,6 +260,7 @@ TEST(InstalledSuite, RecorderStartsThroughItsLinkAndOpensAFile) {
     const QString memo = scratch() + "/recorder-memo.sc4";
     QFile::remove(memo);
     ASSERT_TRUE(QFile::copy(VEK_SAMPLES_DIR "/demo-hq.sc4", memo));
+    recorderHasRunBefore();
     QProcess p;
     p.setProcessEnvironment(sessionEnvironment(s));
     p.setStandardInputFile(QProcess::nullDevice());
