@@ -32,6 +32,8 @@ self-playing executables that play a recording on a Windows PC.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${VEK_INSTALL_PROGDIR})
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils")
+# The file type is known by its content only through the shared MIME database.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "shared-mime-info")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/VekDebNoScripts.cmake)
 include(CPack)

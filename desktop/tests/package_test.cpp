@@ -73,6 +73,7 @@ TEST(DebianPackage, CarriesTheSuiteWithComputedDependenciesAndNoScripts) {
 #ifdef VEK_HAVE_VEKCDC4
     EXPECT_TRUE(has("libbcg729-0")) << depends.join(", ").toStdString();
 #endif
+    EXPECT_EQ(field(deb, "Recommends"), "shared-mime-info");
     // No package of ours depends on itself or on a library it carries.
     for (const QString& d : depends) EXPECT_FALSE(d.startsWith("libvek")) << d.toStdString();
 
