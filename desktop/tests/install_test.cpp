@@ -83,6 +83,14 @@ TEST(InstalledSuite, CommandsAreLinksIntoOneProgramFolder) {
         EXPECT_TRUE(b.startsWith("MZ")) << stub;
     }
 #endif
+#ifdef VEK_HELP_SOURCE_DIR
+    // The help pages, where the recorder opens them: "help/" beside it.
+    QStringList pages = treeSnapshot(VEK_HELP_SOURCE_DIR), installed = treeSnapshot(s->progDir + "/help");
+    for (QStringList* l : {&pages, &installed})
+        for (QString& e : *l) e = e.section(' ', 0, 1);  // name and size
+    EXPECT_FALSE(pages.isEmpty());
+    EXPECT_EQ(installed, pages);
+#endif
     // The public header, as it is in the sources.
     EXPECT_EQ(readFile(s->prefix + "/include/vekcdc5.h"), readFile(VEK_SOURCE_DIR "/codec/include/vekcdc5.h"));
     // The documentation where the about box looks, seen from the program folder.
