@@ -71,6 +71,9 @@ TEST(InstalledSuite, CommandsAreLinksIntoOneProgramFolder) {
         const QFileInfo real(s->progDir + QLatin1Char('/') + name);
         EXPECT_TRUE(real.isExecutable()) << name.toStdString();
         EXPECT_TRUE(readFile(real.filePath()).startsWith("\x7f" "ELF")) << name.toStdString();
+        // Its manual page, compressed as the distributions keep them.
+        const QByteArray man = readFile(s->shareDir + "/man/man1/" + name + ".1.gz");
+        EXPECT_EQ(man.left(2), QByteArray("\x1f\x8b")) << name.toStdString() << " has no manual page";
     }
     // The companions the programs look for beside themselves.
     EXPECT_TRUE(QFileInfo(s->progDir + "/libvekcdc5.so").isFile());
