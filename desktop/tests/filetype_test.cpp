@@ -53,10 +53,6 @@ QString missingTool(const QStringList& tools) {
 // knows nothing of the database.
 const QStringList kMimeTools{"update-mime-database", "update-desktop-database", "xdg-mime", "mimetype"};
 
-#define SUITE_OR_FAIL(var)                           \
-    QString installError;                            \
-    const auto* var = installedSuite(&installError); \
-    ASSERT_NE(var, nullptr) << installError.toStdString()
 
 #define SKIP_WITHOUT(...)                                                                              \
     if (const QString m = missingTool(__VA_ARGS__); !m.isEmpty())                                          \

@@ -50,6 +50,11 @@ struct InstalledSuite {
     QString shareDir; // prefix + share
 };
 const InstalledSuite* installedSuite(QString* error);
+// In a test: the installed suite as `var`, or the test fails with the reason.
+#define SUITE_OR_FAIL(var)                           \
+    QString installError;                            \
+    const auto* var = installedSuite(&installError); \
+    ASSERT_NE(var, nullptr) << installError.toStdString()
 
 // A private desktop session: HOME, XDG_CONFIG_HOME, XDG_DATA_HOME,
 // XDG_CACHE_HOME and XDG_RUNTIME_DIR in the scratch folder (the runtime

@@ -46,10 +46,6 @@ QString runPath(const QString& file) {
     return paths.join(QLatin1Char(';'));
 }
 
-#define SUITE_OR_FAIL(var)                       \
-    QString installError;                        \
-    const auto* var = installedSuite(&installError); \
-    ASSERT_NE(var, nullptr) << installError.toStdString()
 
 }  // namespace
 
