@@ -1,6 +1,45 @@
 # Shared build settings of the suite.
 include(GNUInstallDirs)
 
+# Installed layout. The programs find their companions (codec libraries,
+# player stubs, help pages, a settings file carried over) beside themselves,
+# so all of them share one program folder; bin/ holds only links to the
+# commands, which keeps the Windows player stubs off PATH.
+set(VEK_INSTALL_PROGDIR "lib/voice-lumo" CACHE STRING "The program folder, relative to the prefix")
+# The documentation goes under the package's name, as the distributions
+# expect (the project's own name has no dash).
+if(CMAKE_INSTALL_DOCDIR STREQUAL "${CMAKE_INSTALL_DATAROOTDIR}/doc/${PROJECT_NAME}")
+  set(CMAKE_INSTALL_DOCDIR "${CMAKE_INSTALL_DATAROOTDIR}/doc/voice-lumo")
+  set(CMAKE_INSTALL_FULL_DOCDIR "${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DOCDIR}")
+endif()
+# The documentation seen from the program folder, for a prefix that was
+# moved after installation.
+file(RELATIVE_PATH VEK_PROGDIR_TO_DOCDIR /${VEK_INSTALL_PROGDIR} /${CMAKE_INSTALL_DOCDIR})
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+# Installs a program into the program folder and links it from bin/ with a
+# relative symbolic link. The program resolves its own folder through the
+# link (/proc/self/exe), and so does the loader's $ORIGIN.
+function(vek_install_program target)
+  install(TARGETS ${target} RUNTIME DESTINATION ${VEK_INSTALL_PROGDIR})
+  file(RELATIVE_PATH _rel /${CMAKE_INSTALL_BINDIR} /${VEK_INSTALL_PROGDIR})
+  install(CODE "
+    set(_dir \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+    set(_link \"\${_dir}/$<TARGET_FILE_NAME:${target}>\")
+    file(MAKE_DIRECTORY \"\${_dir}\")
+    file(REMOVE \"\${_link}\")
+    message(STATUS \"Installing: \${_link} -> ${_rel}/$<TARGET_FILE_NAME:${target}>\")
+    file(CREATE_LINK \"${_rel}/$<TARGET_FILE_NAME:${target}>\" \"\${_link}\" SYMBOLIC)
+    list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${_link}\")")
+endfunction()
+
+# A shared library of the suite: into the program folder, beside the
+# programs that load it.
+function(vek_install_library target)
+  install(TARGETS ${target} LIBRARY DESTINATION ${VEK_INSTALL_PROGDIR} RUNTIME DESTINATION ${VEK_INSTALL_PROGDIR})
+endfunction()
+
 set(VEK_WARNINGS -Wall -Wextra)
 if(VEK_WERROR)
   list(APPEND VEK_WARNINGS -Werror)

@@ -25,7 +25,10 @@
 #define VEKSHELL_SOURCE_DIR ""
 #endif
 #ifndef VEKSHELL_DOC_DIR
-#define VEKSHELL_DOC_DIR "/usr/share/doc/voicelumo"
+#define VEKSHELL_DOC_DIR "/usr/share/doc/voice-lumo"
+#endif
+#ifndef VEKSHELL_DOC_REL
+#define VEKSHELL_DOC_REL "../../share/doc/voice-lumo"
 #endif
 
 namespace vekshell {
@@ -33,10 +36,11 @@ namespace vekshell {
 QIcon programIcon();  // splashform.cpp
 
 QString TAboutBox::documentationFolder() {
-    // Beside an unpacked install first ("bin/../share/doc/voicelumo"), then
-    // where the build installs it, then (a program run from its build tree)
-    // the sources it was built from, whose README is the same guide.
-    const QString rel = QDir::cleanPath(programDir() + QStringLiteral("../share/doc/voicelumo"));
+    // Seen from the program folder first (an installed prefix that was moved
+    // or unpacked elsewhere), then where the build installs it, then (a
+    // program run from its build tree) the sources it was built from, whose
+    // README is the same guide.
+    const QString rel = QDir::cleanPath(programDir() + QStringLiteral(VEKSHELL_DOC_REL));
     if (QFileInfo(rel).isDir()) return rel;
     const QString installed = QStringLiteral(VEKSHELL_DOC_DIR);
     if (QFileInfo(installed).isDir()) return installed;
