@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "fixtures.hpp"
+#include "vek/recpexe/dropin.hpp"
 #include "vek/recpexe/outgoing.hpp"
 
 using namespace pexetest;
@@ -164,4 +165,26 @@ TEST(Outgoing, Refusals) {
     EXPECT_FALSE(prepareOutgoing(OutgoingKind::Sc4, u.st, host));
     EXPECT_TRUE(u.st.modified);
     EXPECT_EQ(namesIn(u.s.data), std::vector<std::string>{"work.tmp"});
+}
+
+TEST(DropIn, CountExtensionAndTransportRules) {
+    EXPECT_EQ(classifyDrop(true, {"/a/b.sc4", "/a/c.sc4"}), DropIn::WrongCount);
+    EXPECT_EQ(classifyDrop(true, {}), DropIn::WrongCount);
+    EXPECT_EQ(classifyDrop(true, {"/a/talk.wav"}), DropIn::Unsupported);
+    EXPECT_EQ(classifyDrop(true, {"/a/sc4"}), DropIn::Unsupported);  // a name, not an extension
+    EXPECT_EQ(classifyDrop(true, {"/a/Memo.SC4"}), DropIn::OpenSc4);
+    EXPECT_EQ(classifyDrop(true, {"/a/Memo.Exe"}), DropIn::OpenExe);
+    EXPECT_EQ(classifyDrop(false, {"/a/Memo.sc4"}), DropIn::Ignore);
+    EXPECT_EQ(classifyDrop(false, {"/a/b.sc4", "/a/c.wav"}), DropIn::Ignore);
+
+    FakeHost host({}, 4);
+    showDropMessage(DropIn::WrongCount, host);
+    showDropMessage(DropIn::Unsupported, host);
+    showDropMessage(DropIn::OpenSc4, host);
+    showDropMessage(DropIn::Ignore, host);
+    ASSERT_EQ(host.shown.size(), 2u);
+    EXPECT_EQ(host.shown[0].text, "You must select one file!");
+    EXPECT_EQ(host.shown[1].text, "Can not support this file format!");
+    EXPECT_EQ(host.shown[1].caption, "Open");
+    EXPECT_EQ(host.shown[1].icon, Icon::Information);
 }
