@@ -55,9 +55,10 @@ std::optional<std::string> findOnPath(const std::string& program) {
     std::size_t start = 0;
     for (;;) {
         const std::size_t end = dirs.find(':', start);
-        std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (dir.empty()) dir = ".";
-        const std::string candidate = dir + "/" + program;
+        std::string candidate = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        // An empty entry names the current folder.
+        candidate += candidate.empty() ? "./" : "/";
+        candidate += program;
         if (isExecutableFile(candidate)) return candidate;
         if (end == std::string::npos) return std::nullopt;
         start = end + 1;
