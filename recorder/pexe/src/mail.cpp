@@ -46,4 +46,24 @@ MailOutcome mailClick(OutgoingKind kind, const fs::path& currentFile, int mailPr
     return MailOutcome::Sent;
 }
 
+MailProgOutcome mailProgClick(MailProgDialog& dlg, const WriteMailSettings& write, const mailreg::Store& store,
+                              MessageSink& msg) {
+    const int before = getMailProg(dlg.radios());
+    const bool runBefore = dlg.runFlag();
+    if (!dlg.exec()) {
+        MailRadios r = dlg.radios();
+        setMailProg(r, before);
+        dlg.setRadios(r);
+        dlg.setRunFlag(runBefore);
+        return MailProgOutcome::Cancelled;
+    }
+    const int index = getMailProg(dlg.radios());
+    write(index, dlg.runFlag());
+    if (index < kNetscapeIndex && mailreg::selectMailClient(store, index) == mailreg::SelectResult::WriteFailed) {
+        msg.show(mailreg::failedToSetDataMessage(), kCaption, Icon::Error);
+        return MailProgOutcome::SelectFailed;
+    }
+    return MailProgOutcome::Saved;
+}
+
 }  // namespace vek::recpexe

@@ -2,6 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "fixtures.hpp"
 #include "vek/platform/ini.hpp"
 #include "vek/recpexe/mail.hpp"
@@ -154,4 +158,80 @@ TEST(MailClick, RefusalsAndFailures) {
     vek::mailreg::Store none((e.s.root / "absent.reg").string());
     FakeMail noStore;
     EXPECT_EQ(mailClick(OutgoingKind::Sc4, {}, 3, false, none, noStore), MailOutcome::Improper);
+}
+
+namespace {
+
+class FakeDialog : public MailProgDialog {
+public:
+    MailRadios radios() const override { return m_radios; }
+    void setRadios(const MailRadios& r) override { m_radios = r; }
+    bool runFlag() const override { return m_run; }
+    void setRunFlag(bool run) override { m_run = run; }
+    bool exec() override {
+        setMailProg(m_radios, userIndex);  // what the user clicks
+        m_run = userRun;
+        return userOk;
+    }
+    MailRadios m_radios{false, false, false, true, false};
+    bool m_run = false;
+    int userIndex = 1;
+    bool userRun = true;
+    bool userOk = true;
+};
+
+}  // namespace
+
+TEST(MailProgram, CancelRestoresBothChoicesAndOkSavesAndSelects) {
+    Env e;
+    RecordingMessages msg;
+    std::vector<std::pair<int, bool>> written;
+    auto write = [&](int i, bool r) { written.emplace_back(i, r); };
+
+    FakeDialog cancelled;
+    cancelled.userOk = false;
+    EXPECT_EQ(mailProgClick(cancelled, write, e.store, msg), MailProgOutcome::Cancelled);
+    EXPECT_EQ(getMailProg(cancelled.radios()), 3);
+    EXPECT_FALSE(cancelled.runFlag());
+    EXPECT_TRUE(written.empty());
+    EXPECT_EQ(e.store.defaultValue(vek::mailreg::kMailKey), std::optional<std::string>("Outlook Express"));
+
+    FakeDialog ok;
+    EXPECT_EQ(mailProgClick(ok, write, e.store, msg), MailProgOutcome::Saved);
+    EXPECT_EQ(written, (std::vector<std::pair<int, bool>>{{1, true}}));
+    EXPECT_EQ(e.store.defaultValue(vek::mailreg::kMailKey), std::optional<std::string>("Internet Mail and News"));
+
+    // Netscape: saved, the store is left alone.
+    FakeDialog netscape;
+    netscape.userIndex = 4;
+    EXPECT_EQ(mailProgClick(netscape, write, e.store, msg), MailProgOutcome::Saved);
+    EXPECT_EQ(written.back(), (std::pair<int, bool>{4, true}));
+    EXPECT_EQ(e.store.defaultValue(vek::mailreg::kMailKey), std::optional<std::string>("Internet Mail and News"));
+    EXPECT_TRUE(msg.shown.empty());
+
+    // A store that cannot be written: the settings are written first, then
+    // the error message. Root writes through permissions, so this part
+    // runs in a child that has given up root.
+    ::chmod(e.s.root.c_str(), 0755);
+    ::chmod(e.store.path().c_str(), 0444);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(10);
+        RecordingMessages childMsg;
+        bool wrote = false;
+        FakeDialog fails;
+        fails.userIndex = 0;
+        const auto r = mailProgClick(fails, [&](int i, bool) { wrote = i == 0; }, e.store, childMsg);
+        if (r != MailProgOutcome::SelectFailed || !wrote) ::_exit(11);
+        if (childMsg.shown.size() != 1 || childMsg.shown[0].text != "Failed to set data for ''") ::_exit(12);
+        if (childMsg.shown[0].icon != Icon::Error) ::_exit(13);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 10) GTEST_SKIP() << "cannot drop root here";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(e.store.defaultValue(vek::mailreg::kMailKey), std::optional<std::string>("Internet Mail and News"));
 }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -51,5 +52,29 @@ enum class MailOutcome {
 // SBMailP/MMailSendP: Exe).
 MailOutcome mailClick(OutgoingKind kind, const fs::path& currentFile, int mailProg, bool runFlag,
                       const mailreg::Store& store, MailHost& host);
+
+// The "Select Mail Program" dialog as the command sees it.
+class MailProgDialog {
+public:
+    virtual ~MailProgDialog() = default;
+    virtual MailRadios radios() const = 0;
+    virtual void setRadios(const MailRadios& r) = 0;
+    virtual bool runFlag() const = 0;
+    virtual void setRunFlag(bool run) = 0;
+    // Shows the dialog modally; true for OK.
+    virtual bool exec() = 0;
+};
+
+// Writes "MailProg" and "MailRun" into section "Main" of the settings file.
+using WriteMailSettings = std::function<void(int mailProg, bool runFlag)>;
+
+enum class MailProgOutcome { Cancelled, Saved, SelectFailed };
+// mnuMailProgClick: on anything but OK both choices are put back; on OK
+// they are written at once and, for one of the four clients, the client is
+// made the default (a refused write shows "Failed to set data for ''",
+// after the settings were written; a client missing from the store is
+// not an error here).
+MailProgOutcome mailProgClick(MailProgDialog& dlg, const WriteMailSettings& write, const mailreg::Store& store,
+                              MessageSink& msg);
 
 }  // namespace vek::recpexe

@@ -45,7 +45,7 @@ inline constexpr std::uint64_t kAdpcmStubBytes = 51200;  // vekaplay.exe
 inline constexpr int kLastNameNumber = 999;
 inline constexpr std::size_t kCopyBlockBytes = 4096;
 
-enum class Icon { Information, Warning, Question };
+enum class Icon { Information, Warning, Question, Error };
 
 // Where the recorder's message boxes go (the main window in the program, a
 // recorder in the tests).
