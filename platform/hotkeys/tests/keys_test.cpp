@@ -90,10 +90,3 @@ TEST(FakeKeys, RefusesWhatTheSessionWouldAndPostsPresses) {
     EXPECT_FALSE(keys.unregisterKey(&a, 7));
     EXPECT_TRUE(keys.registerKey(&b, 1, kModControl | kModShift, 0x71));
 }
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -283,10 +283,3 @@ TEST(HotKeyLifetime, AHandlerMayReplaceTheComponent) {
     EXPECT_TRUE(form.findChildren<TAMHotKeys*>().isEmpty());
     EXPECT_TRUE(keys.registrations().empty());
 }
-
-int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
