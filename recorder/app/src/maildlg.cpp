@@ -21,7 +21,7 @@ TMailDlg::TMailDlg(QWidget* parent) : QDialog(parent) {
     setModal(true);
 
     // Fixed layout: five rows of 40 pixels, picture left of its button.
-    constexpr int kRow = 40, kTop = 22, kW = 316;
+    constexpr int kRow = 40, kTop = 22, kW = 336;
     GroupBox1 = new QGroupBox(tr("E-Mail Program"), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->setGeometry(10, 8, kW - 20, kTop + 5 * kRow + 6);

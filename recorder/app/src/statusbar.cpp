@@ -8,12 +8,17 @@ namespace vekvmail {
 
 TStatusBar::TStatusBar(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("StatusBar"));
+    // One pixel smaller than the face, so that ten hours of HQ
+    // ("File Size 144000KB") fit the 106-pixel panel.
+    QFont f = font();
+    f.setPixelSize(10);
+    setFont(f);
     for (std::size_t i = 0; i < m_panels.size(); ++i) {
         auto* l = new QLabel(this);
         l->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         l->setLineWidth(1);
-        l->setContentsMargins(2, 0, 2, 0);
+        l->setContentsMargins(1, 0, 1, 0);
         l->setAlignment(i == 2 ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignVCenter));
         m_panels[i] = l;
     }
