@@ -139,7 +139,7 @@ bool WindowRegistry::registerWindow(QWidget* w, const QString& className,
         return e.window.isNull() || (e.window == w && e.className == className);
     });
     entries_.push_back({nextId_++, w, className, std::move(title)});
-    connect(w, &QObject::destroyed, this, [this, w] { unregisterWindow(w); }, Qt::UniqueConnection);
+    connect(w, &QObject::destroyed, this, [this, w] { unregisterWindow(w); });
     return true;
 }
 

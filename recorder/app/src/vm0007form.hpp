@@ -11,6 +11,7 @@
 #pragma once
 
 #include "framelogic.hpp"
+#include "maildlg.hpp"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -35,7 +36,6 @@ class TMousebar;
 
 namespace vekvmail {
 
-class TMailDlg;
 class TStatusBar;
 
 class TVM0007Form : public QMainWindow {
