@@ -26,6 +26,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 #include <QToolButton>
 
 namespace vekvmail {
@@ -460,7 +461,13 @@ void TVM0007Form::FormShow() {
     }
     const QSize scr = screenSize();
     const ScreenPos p = clampToScreen({s.mainLeft, s.mainTop}, scr.width(), scr.height());
-    move(p.left, p.top);
+    // The stored position is the window's outer corner, title bar included.
+    // Before the window manager has framed the window its frame is not
+    // known, so the place is taken again once the frame is there.
+    const QPoint target(p.left, p.top);
+    move(target);
+    m_framePlaced = false;
+    QTimer::singleShot(0, this, [this, target] { placeFrame(target, 0); });
 
     const bool firstRun = !QFileInfo::exists(m_iniPath);
     const QString file = m_env.commandLineFile;
@@ -470,6 +477,17 @@ void TVM0007Form::FormShow() {
         if (!file.isEmpty() && FileExistsNotDir(file)) openVoiceFileAndPlay(file);
         emit shownOnce();
     });
+}
+
+void TVM0007Form::placeFrame(QPoint target, int attempt) {
+    if (frameGeometry().topLeft() != target) move(target);
+    // The window manager may report the frame a little later; a few looks
+    // in the first half second settle it.
+    if (frameGeometry().topLeft() == target && frameGeometry().size() != size()) {
+        m_framePlaced = true;
+        return;
+    }
+    if (attempt < 10) QTimer::singleShot(50, this, [this, target, attempt] { placeFrame(target, attempt + 1); });
 }
 
 void TVM0007Form::FormCloseQuery(bool& canClose) {

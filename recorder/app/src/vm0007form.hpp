@@ -172,6 +172,7 @@ private:
     QToolButton* speedButton(QWidget* parent, const char* name, const char* icon, const QString& hint, int x, int y);
     void openVoiceFileAndPlay(const QString& path);
     QSize screenSize() const;
+    void placeFrame(QPoint target, int attempt);
 
     Environment m_env;
     QString m_programDir, m_iniPath, m_dataDir, m_workFile, m_tailFile;
@@ -180,7 +181,7 @@ private:
     std::uint8_t m_voiceMode = 4;
     bool m_modified = false;
     bool m_shown = false;
-    bool m_iniExisted = false;
+    bool m_framePlaced = false;
     QPointer<QDialog> m_voiceDlg, m_aboutBox;
     QPointer<TMailDlg> m_mailDlg;
 };
