@@ -1,8 +1,8 @@
 // Renders the recorder window into PNG files, without a display:
-//   vekvmail_screenshot OUT.png [FILE.sc4 OUT2.png]
-// OUT.png shows a new recording; with a voice file the second picture shows
-// the window with that file open. The mail-program dialog goes to OUT-mail.png
-// and a 2x rendering of the window to OUT-2x.png.
+//   vekvmail_screenshot OUT.png [FILE.sc4]
+// OUT.png shows a new recording, OUT-2x.png the same at twice the scale,
+// OUT-mail.png the mail-program dialog; with a voice file OUT-open.png shows
+// the window with that file open.
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "maildlg.hpp"
 #include "startup.hpp"
@@ -59,13 +59,14 @@ int main(int argc, char** argv) {
         mail.hide();
         form.setModified(false);
     }
-    if (argc >= 4) {
+    if (argc >= 3) {
         vekvmail::TVM0007Form::Environment env;
         env.commandLineFile = QString::fromLocal8Bit(argv[2]);
         vekvmail::TVM0007Form form(env);
         form.show();
         QTest::qWait(100);
-        ok = grabAt(form, 1).save(QString::fromLocal8Bit(argv[3])) && ok;
+        ok = grabAt(form, 1).save(QString(out).replace(".png", "-open.png")) && ok;
+        ok = grabAt(form, 2).save(QString(out).replace(".png", "-open-2x.png")) && ok;
     }
     return ok ? 0 : 1;
 }
