@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 using vek::recwidgets::drawLine;
 using vek::recwidgets::fillSpan;
@@ -24,6 +25,7 @@ constexpr QRgb kGrey = 0xFF808080u;
 
 Tdbmeter::Tdbmeter(QWidget* parent) : QWidget(parent) {
     resize(80, 17);
+    m_buffer = QImage(size(), QImage::Format_RGB32);
 }
 
 int Tdbmeter::litCountFor(int greens, int yellows, int reds, int greenMax, int yellowMax, int redMax,
@@ -50,7 +52,7 @@ int Tdbmeter::litCountFor(int greens, int yellows, int reds, int greenMax, int y
     // A level above zero always shows: the first cell stands for the lowest
     // part of its span, not for silence.
     if (lit == 0) lit = 1;
-    return static_cast<int>(std::clamp(lit, 0LL, n));
+    return static_cast<int>(std::clamp(lit, 0LL, std::min<long long>(n, std::numeric_limits<int>::max())));
 }
 
 int Tdbmeter::litCount() const {

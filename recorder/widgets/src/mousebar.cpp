@@ -3,6 +3,23 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWheelEvent>
+
+namespace {
+
+// Counts the nesting of a region for as long as it lives.
+class Depth {
+public:
+    explicit Depth(int& d) : m_d(d) { ++m_d; }
+    ~Depth() { --m_d; }
+    Depth(const Depth&) = delete;
+    Depth& operator=(const Depth&) = delete;
+
+private:
+    int& m_d;
+};
+
+}  // namespace
 
 TMousebar::TMousebar(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
     setRange(0, 10);
@@ -10,48 +27,54 @@ TMousebar::TMousebar(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
     setTickPosition(QSlider::TicksBelow);
     setSingleStep(1);
     setPageStep(2);
-    setValue(0);
+    QSlider::setValue(0);
     // Moves are reported with no button down as well.
     setMouseTracking(true);
-    // Every user move (drag, wheel, keys, page clicks) arrives as an action
-    // right before the value is set; program calls of setValue() do not.
-    connect(this, &QAbstractSlider::actionTriggered, this, &TMousebar::onAction);
     connect(this, &QAbstractSlider::valueChanged, this, &TMousebar::onValueChanged);
 }
 
-void TMousebar::onAction(int) {
-    // The action has already moved the slider position; the value follows
-    // it at once, and changes only when the two differ.
-    m_userMove = sliderPosition() != value();
-}
-
 void TMousebar::onValueChanged(int v) {
-    if (!m_userMove) return;
-    m_userMove = false;
-    emit changed(v);
+    // A value that changes while the slider handles the user's input, and
+    // not through the program's setters, is the user's move.
+    if (m_userInput > 0 && m_programSet == 0) emit changed(v);
 }
 
 void TMousebar::setPosition(int p) {
-    m_userMove = false;
-    setValue(p);
+    Depth guard(m_programSet);
+    QSlider::setValue(p);
+}
+
+void TMousebar::setValue(int v) {
+    setPosition(v);
 }
 
 void TMousebar::mousePressEvent(QMouseEvent* event) {
     emit mouseDown(event->button(), event->modifiers(), event->position().toPoint());
+    Depth user(m_userInput);
     QSlider::mousePressEvent(event);
 }
 
 void TMousebar::mouseMoveEvent(QMouseEvent* event) {
     emit mouseMove(event->buttons(), event->modifiers(), event->position().toPoint());
+    Depth user(m_userInput);
     QSlider::mouseMoveEvent(event);
 }
 
 void TMousebar::mouseReleaseEvent(QMouseEvent* event) {
-    QSlider::mouseReleaseEvent(event);
+    {
+        Depth user(m_userInput);
+        QSlider::mouseReleaseEvent(event);
+    }
     emit mouseUp(event->button(), event->modifiers(), event->position().toPoint());
 }
 
+void TMousebar::wheelEvent(QWheelEvent* event) {
+    Depth user(m_userInput);
+    QSlider::wheelEvent(event);
+}
+
 void TMousebar::keyPressEvent(QKeyEvent* event) {
+    Depth user(m_userInput);
     // The track bar steps down with Up and Page Up and up with Down and Page
     // Down; a horizontal QSlider does the opposite.
     if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {

@@ -75,8 +75,11 @@ void drawPolygon(QImage& img, const std::vector<QPoint>& pts, QRgb fill, QRgb pe
         }
         std::sort(xs.begin(), xs.end());
         for (std::size_t i = 0; i + 1 < xs.size(); i += 2) {
-            // Pixel px is inside when its centre px + 0.5 lies in [xa, xb).
-            const int from = int(std::ceil(xs[i] - 0.5));
+            // Pixel px is inside when its centre px + 0.5 lies strictly
+            // between xa and xb; a centre on an edge belongs to the outline,
+            // so no fill shows outside it and mirror-image shapes stay
+            // mirror images.
+            const int from = int(std::floor(xs[i] - 0.5)) + 1;
             const int to = int(std::ceil(xs[i + 1] - 0.5));
             fillSpan(img, from, y, to, y + 1, fill);
         }
@@ -104,8 +107,10 @@ void drawEllipse(QImage& img, int x, int y, int w, int h, QRgb fill, QRgb pen) {
         const double u = (px + 0.5 - cx) / rx, v = (py + 0.5 - cy) / ry;
         return u * u + v * v <= 1.0;
     };
-    for (int py = y; py < y + h; ++py)
-        for (int px = x; px < x + w; ++px) {
+    const int x0 = std::max(x, 0), x1 = std::min(x + w, img.width());
+    const int y0 = std::max(y, 0), y1 = std::min(y + h, img.height());
+    for (int py = y0; py < y1; ++py)
+        for (int px = x0; px < x1; ++px) {
             if (!inside(px, py)) continue;
             const bool edge = !inside(px - 1, py) || !inside(px + 1, py) || !inside(px, py - 1) ||
                               !inside(px, py + 1);

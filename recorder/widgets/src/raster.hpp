@@ -19,8 +19,8 @@ void fillSpan(QImage& img, int x0, int y0, int x1, int y1, QRgb colour);
 // unless includeEnd, so a polyline lights every shared corner once.
 void drawLine(QImage& img, int x0, int y0, int x1, int y1, QRgb colour, bool includeEnd = false);
 
-// A closed polygon: the pixels whose centres lie inside (even-odd rule) in
-// fill, then the outline through every vertex in pen. A polygon spanning
+// A closed polygon: the pixels whose centres lie strictly inside (even-odd
+// rule) in fill, then the outline through every vertex in pen. A polygon spanning
 // x..x+w therefore covers w + 1 columns.
 void drawPolygon(QImage& img, const std::vector<QPoint>& pts, QRgb fill, QRgb pen);
 

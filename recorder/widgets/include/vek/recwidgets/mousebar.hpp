@@ -18,8 +18,10 @@ class TMousebar : public QSlider {
 public:
     explicit TMousebar(QWidget* parent = nullptr);
 
-    // The program's way to move the bar: no changed().
+    // The program's ways to move the bar: no changed(), even when called
+    // from a handler of the bar's own signals.
     void setPosition(int p);
+    void setValue(int v);
     int position() const { return value(); }
 
 signals:
@@ -33,13 +35,15 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void onAction(int action);
     void onValueChanged(int value);
 
-    // Set when a user action is about to move the value: the change that
-    // follows at once is the user's.
-    bool m_userMove = false;
+    // Depth of the user-input handlers and of the program's setters now
+    // running: a value change is the user's inside the one and outside the
+    // other.
+    int m_userInput = 0;
+    int m_programSet = 0;
 };
