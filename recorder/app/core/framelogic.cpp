@@ -24,8 +24,8 @@ std::string withSlash(std::string d) {
 }  // namespace
 
 std::string chooseIniPath(const std::string& programDir, const std::string& configHome,
-                          bool besideExists) {
-    if (besideExists) return withSlash(programDir) + "VEKVMAIL.INI";
+                          bool besideExists, bool besideWritable) {
+    if (besideExists && besideWritable) return withSlash(programDir) + "VEKVMAIL.INI";
     return withSlash(configHome) + "voice-lumo/VEKVMAIL.INI";
 }
 

@@ -31,9 +31,11 @@ std::string applicationTitleFor(TransportState s);
 // ---- files
 // The settings file: "VEKVMAIL.INI" beside the program when a file of that
 // name is already there (a portable install, or files carried over), else in
-// the user's configuration folder. Folders end in '/'.
+// the user's configuration folder. A file beside a program that cannot be
+// written there (a read-only install) is only the starting point of the
+// user's own copy: the user's file is used. Folders end in '/'.
 std::string chooseIniPath(const std::string& programDir, const std::string& configHome,
-                          bool besideExists);
+                          bool besideExists, bool besideWritable = true);
 // The data folder: "DATA/" beside the program when a writable folder of that
 // name is already there, else "voice-lumo/DATA/" in the user's data folder.
 std::string chooseDataDir(const std::string& programDir, const std::string& dataHome,

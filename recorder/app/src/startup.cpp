@@ -29,10 +29,18 @@ QString programDir() {
 }
 
 QString iniPathFor(const QString& dir) {
-    const bool beside = QFileInfo(dir + QStringLiteral("VEKVMAIL.INI")).isFile();
+    const QString besidePath = dir + QStringLiteral("VEKVMAIL.INI");
+    const QFileInfo fi(besidePath);
+    const bool beside = fi.isFile();
+    // Settings are written back through a temporary file in the same folder.
+    const bool writable = beside && fi.isWritable() && QFileInfo(dir).isWritable();
     const QString cfg = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    const QString path = QString::fromStdString(chooseIniPath(dir.toStdString(), cfg.toStdString(), beside));
-    if (!beside) QDir().mkpath(QFileInfo(path).path());
+    const QString path =
+        QString::fromStdString(chooseIniPath(dir.toStdString(), cfg.toStdString(), beside, writable));
+    if (path != besidePath) {
+        QDir().mkpath(QFileInfo(path).path());
+        if (beside && !QFileInfo::exists(path)) QFile::copy(besidePath, path);
+    }
     return path;
 }
 

@@ -433,6 +433,25 @@ TEST(RecorderFiles, BesideTheProgramWhenThere) {
     EXPECT_FALSE(QFileInfo::exists(s.userData()));
 }
 
+TEST(RecorderFiles, SettingsBesideAReadOnlyProgramFolderBecomeTheUsersCopy) {
+    Sandbox s;
+    writeFile(s.program + "VEKVMAIL.INI", "[Main]\r\nMainLeft=10\r\nMainTop=20\r\n");
+    QFile::setPermissions(s.program, QFile::ReadOwner | QFile::ExeOwner);
+    const bool ignored = QFileInfo(s.program).isWritable();
+    if (!ignored) {
+        Window w({}, s);
+        ASSERT_TRUE(w.show());
+        EXPECT_EQ(w.form->IniPath(), s.userIni());
+        EXPECT_EQ(w.form->pos(), QPoint(10, 20)) << "the program's settings are the starting point";
+        w.form->move(50, 60);
+        w.form->close();
+        EXPECT_TRUE(readFile(s.userIni()).contains("MainLeft=50\r\nMainTop=60\r\n"));
+        EXPECT_EQ(readFile(s.program + "VEKVMAIL.INI"), "[Main]\r\nMainLeft=10\r\nMainTop=20\r\n");
+    }
+    QFile::setPermissions(s.program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (ignored) GTEST_SKIP() << "running with rights that ignore permissions";
+}
+
 TEST(RecorderFiles, AReadOnlyDataFolderBesideTheProgramIsNotUsed) {
     Sandbox t;
     t.writeIni();

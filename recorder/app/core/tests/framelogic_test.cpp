@@ -46,6 +46,9 @@ TEST(FramePlacement, BesideTheProgramOnlyWhenAlreadyThere) {
     EXPECT_EQ(chooseIniPath("/opt/vl/bin/", "/home/u/.config", true), "/opt/vl/bin/VEKVMAIL.INI");
     EXPECT_EQ(chooseIniPath("/opt/vl/bin", "/home/u/.config", false),
               "/home/u/.config/voice-lumo/VEKVMAIL.INI");
+    // A file beside a read-only install: the user's copy is written instead.
+    EXPECT_EQ(chooseIniPath("/opt/vl/bin", "/home/u/.config", true, false),
+              "/home/u/.config/voice-lumo/VEKVMAIL.INI");
     EXPECT_EQ(chooseDataDir("/opt/vl/bin", "/home/u/.local/share", true), "/opt/vl/bin/DATA/");
     EXPECT_EQ(chooseDataDir("/opt/vl/bin/", "/home/u/.local/share/", false),
               "/home/u/.local/share/voice-lumo/DATA/");
