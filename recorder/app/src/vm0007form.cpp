@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "vm0007form.hpp"
 
+#include "draghandle.hpp"
 #include "icons.hpp"
 #include "maildlg.hpp"
 #include "startup.hpp"
@@ -255,15 +256,17 @@ void TVM0007Form::buildPanels(QWidget* client) {
     bold.setPixelSize(10);
     Label4->setFont(bold);
     const int handle = 16;
-    imgDDE = new QLabel(Panel4);
+    imgDDE = new TDragHandle(svgIcon(QStringLiteral("dde"), handle), Panel4);
     imgDDE->setObjectName(QStringLiteral("imgDDE"));
     imgDDE->setGeometry(kClientWidth - 6 - handle, 1, handle, handle);
-    imgDDC = new QLabel(Panel4);
+    imgDDC = new TDragHandle(svgIcon(QStringLiteral("ddc"), handle), Panel4);
     imgDDC->setObjectName(QStringLiteral("imgDDC"));
     imgDDC->setGeometry(kClientWidth - 6 - 2 * handle - 4, 1, handle, handle);
-    for (auto [img, pic] : {std::pair{imgDDC, "ddc"}, std::pair{imgDDE, "dde"}}) {
-        img->setPixmap(svgPixmap(QString::fromLatin1(pic), handle, devicePixelRatioF() > 1 ? 2.0 : 1.0));
-        img->setCursor(Qt::OpenHandCursor);
+    for (TDragHandle* h : {imgDDC, imgDDE}) {
+        connect(h, &TDragHandle::mouseDown, this,
+                [this, h](Qt::MouseButton b, Qt::KeyboardModifiers m, QPoint p) { imgDDCMouseDown(h, b, m, p); });
+        connect(h, &TDragHandle::mouseMove, this,
+                [this, h](Qt::MouseButtons b, Qt::KeyboardModifiers m, QPoint p) { imgDDCMouseMove(h, b, m, p); });
     }
     setHint(imgDDC, tr("Voice File (.SC4)"));
     setHint(imgDDE, tr("Voice File+Player (.EXE)"));
@@ -670,6 +673,8 @@ void TVM0007Form::mnuUserGuideEClick() {}
 void TVM0007Form::mnuUserGuideKClick() {}
 void TVM0007Form::TrackBarChange() {}
 void TVM0007Form::TrackBarMouseUp(Qt::MouseButton, Qt::KeyboardModifiers, QPoint) {}
+void TVM0007Form::imgDDCMouseDown(QObject*, Qt::MouseButton, Qt::KeyboardModifiers, QPoint) {}
+void TVM0007Form::imgDDCMouseMove(QObject*, Qt::MouseButtons, Qt::KeyboardModifiers, QPoint) {}
 void TVM0007Form::StopR() {}
 void TVM0007Form::DisplayTime(int) {}
 std::int32_t TVM0007Form::ShowTotalTime(const QString&, bool) { return 0; }

@@ -36,6 +36,7 @@ class TMousebar;
 
 namespace vekvmail {
 
+class TDragHandle;
 class TStatusBar;
 
 class TVM0007Form : public QMainWindow {
@@ -65,7 +66,8 @@ public:
     QToolButton *SBNew = nullptr, *SBOpen = nullptr, *SBSave = nullptr, *SBDelB = nullptr, *SBDelA = nullptr,
                 *SBVoice = nullptr, *SBVol = nullptr, *SBMail = nullptr, *SBMailP = nullptr;
     QFrame* Panel4 = nullptr;
-    QLabel *Label4 = nullptr, *Label2 = nullptr, *imgDDC = nullptr, *imgDDE = nullptr;
+    QLabel *Label4 = nullptr, *Label2 = nullptr;
+    TDragHandle *imgDDC = nullptr, *imgDDE = nullptr;
     QFrame* Panel5 = nullptr;
     QToolButton *SBFB = nullptr, *SBFF = nullptr, *SBPlay = nullptr, *SBStop = nullptr, *SBRec = nullptr,
                 *SBRec2 = nullptr, *SBRecP = nullptr;
@@ -144,6 +146,8 @@ public:
     void mnuUserGuideKClick();
     void TrackBarChange();
     void TrackBarMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos);
+    void imgDDCMouseDown(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos);
+    void imgDDCMouseMove(QObject* sender, Qt::MouseButtons buttons, Qt::KeyboardModifiers shift, QPoint pos);
     void StopR();
     void DisplayTime(int tcount);
     std::int32_t ShowTotalTime(const QString& fileName, bool alsoRunning);

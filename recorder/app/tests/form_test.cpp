@@ -2,6 +2,7 @@
 // initial states, nothing clipped), its files and settings, the close
 // question, the first-run dialog and the file hand-over.
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "draghandle.hpp"
 #include "maildlg.hpp"
 #include "startup.hpp"
 #include "statusbar.hpp"
@@ -232,8 +233,10 @@ TEST(RecorderFace, HintsAndInitialStates) {
 
     EXPECT_EQ(f.Label4->text(), "Voice Mail & Voice Memo");
     EXPECT_EQ(f.Label2->text(), "Drag & Drop");
-    EXPECT_FALSE(f.imgDDC->pixmap().isNull());
-    EXPECT_FALSE(f.imgDDE->pixmap().isNull());
+    for (TDragHandle* h : {f.imgDDC, f.imgDDE}) {
+        EXPECT_EQ(h->picture().pixmap(QSize(16, 16), 2.0).size(), QSize(32, 32)) << h->objectName().toStdString();
+        EXPECT_TRUE(h->isEnabled());
+    }
 
     // Track bar, clocks and meter as the window sets them.
     EXPECT_EQ(f.TrackBar->minimum(), 0);
