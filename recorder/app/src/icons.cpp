@@ -47,6 +47,12 @@ QPixmap svgPixmap(const QString& name, int size, qreal dpr) {
     return QPixmap::fromImage(img);
 }
 
+QIcon programIcon() {
+    QIcon icon;
+    for (int px : {16, 24, 32, 48, 64}) icon.addPixmap(QPixmap::fromImage(renderSvg(QStringLiteral("vekvmail"), px)));
+    return icon;
+}
+
 QIcon svgIcon(const QString& name, int size) {
     QIcon icon;
     for (qreal dpr : {1.0, 2.0}) {

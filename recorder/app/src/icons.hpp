@@ -13,6 +13,8 @@ namespace vekvmail {
 // `name` without folder and extension ("play"); `size` in device-independent pixels.
 QIcon svgIcon(const QString& name, int size);
 QPixmap svgPixmap(const QString& name, int size, qreal dpr);
+// The program's own picture (window and task-bar icon), 16 to 64 pixels.
+QIcon programIcon();
 // The picture, or a null pixmap when the resource is missing or broken.
 QImage renderSvg(const QString& name, int pixels);
 

@@ -123,6 +123,7 @@ void WaitMs(quint16 ms) {
 
 }  // namespace vekvmail
 
+#include "icons.hpp"
 #include "maildlg.hpp"
 
 #include <QApplication>
@@ -170,6 +171,7 @@ int runVekVMail(int argc, char** argv, const std::function<void(TVM0007Form&)>& 
     const QString file = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     if (FindRunningInstance(file)) return 0;
     applyLook(app);
+    app.setWindowIcon(programIcon());
 
     TVM0007Form::Environment env;
     env.commandLineFile = file;

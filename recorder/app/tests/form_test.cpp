@@ -3,6 +3,7 @@
 // question, the first-run dialog and the file hand-over.
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "draghandle.hpp"
+#include "icons.hpp"
 #include "maildlg.hpp"
 #include "startup.hpp"
 #include "statusbar.hpp"
@@ -192,6 +193,38 @@ TEST(RecorderFace, FixedClientAreaBelowTheMenuBar) {
                 EXPECT_FALSE(buttons[i]->geometry().intersects(buttons[j]->geometry()))
                     << buttons[i]->objectName().toStdString() << " " << buttons[j]->objectName().toStdString();
             }
+}
+
+TEST(RecorderFace, EveryPictureRendersAtOneAndTwoTimesTheScale) {
+    const QStringList names = QDir(":/vekvmail/icons").entryList({"*.svg"});
+    EXPECT_GE(names.size(), 24);
+    for (const QString& file : names) {
+        const QString name = QFileInfo(file).completeBaseName();
+        for (int px : {16, 32, 64}) {
+            const QImage img = renderSvg(name, px);
+            ASSERT_EQ(img.size(), QSize(px, px)) << file.toStdString();
+            int opaque = 0;
+            for (int y = 0; y < px; ++y)
+                for (int x = 0; x < px; ++x) opaque += qAlpha(img.pixel(x, y)) > 200;
+            EXPECT_GT(opaque, px * px / 20) << file.toStdString() << " is nearly empty at " << px;
+        }
+    }
+    EXPECT_TRUE(renderSvg("no-such-picture", 16).isNull());
+    EXPECT_EQ(programIcon().pixmap(QSize(32, 32)).size(), QSize(32, 32));
+    // Disabled buttons show a grey form of their picture, not the picture.
+    const QIcon play = svgIcon("play", 18);
+    const QImage on = play.pixmap(QSize(18, 18), 1.0, QIcon::Normal).toImage();
+    const QImage off = play.pixmap(QSize(18, 18), 1.0, QIcon::Disabled).toImage();
+    ASSERT_EQ(on.size(), off.size());
+    bool greenOn = false, colourOff = false;
+    for (int y = 0; y < 18; ++y)
+        for (int x = 0; x < 18; ++x) {
+            const QColor a = on.pixelColor(x, y), b = off.pixelColor(x, y);
+            greenOn |= a.alpha() > 200 && a.green() > a.red() + 40;
+            colourOff |= b.alpha() > 0 && (std::abs(b.red() - b.green()) > 2 || std::abs(b.green() - b.blue()) > 2);
+        }
+    EXPECT_TRUE(greenOn);
+    EXPECT_FALSE(colourOff);
 }
 
 TEST(RecorderFace, HintsAndInitialStates) {
