@@ -112,6 +112,18 @@ public:
         const QString out = run("xdotool", {"search", "--onlyvisible", "--pid", QString::number(pid), ""}).trimmed();
         return out.isEmpty() ? 0 : int(out.split('\n').size());
     }
+    // Waits (a loaded machine is slow to map a popup) until the process shows
+    // `n` windows; the count last seen.
+    int waitForWindowsOf(qint64 pid, int n, int ms = 4000) const {
+        QElapsedTimer t;
+        t.start();
+        int c = visibleWindowsOf(pid);
+        while (c != n && t.elapsed() < ms) {
+            QThread::msleep(100);
+            c = visibleWindowsOf(pid);
+        }
+        return c;
+    }
     void keys(const QString& window, const QStringList& seq) const {
         run("xdotool", {"windowactivate", "--sync", window});
         for (const QString& k : seq) {
@@ -179,9 +191,9 @@ TEST(RecorderOnX11, MnemonicsExitAndSettingsAsAPersonUsesIt) {
     ASSERT_GE(before, 1);
     for (const char* key : {"alt+f", "alt+e", "alt+c", "alt+o", "alt+s", "alt+h"}) {
         x.keys(main, {QString::fromLatin1(key)});
-        EXPECT_EQ(x.visibleWindowsOf(app.processId()), before + 1) << key << " opened no menu";
+        EXPECT_EQ(x.waitForWindowsOf(app.processId(), before + 1), before + 1) << key << " opened no menu";
         x.keys(main, {"Escape", "Escape"});
-        EXPECT_EQ(x.visibleWindowsOf(app.processId()), before) << key << " menu did not close";
+        EXPECT_EQ(x.waitForWindowsOf(app.processId(), before), before) << key << " menu did not close";
     }
     // An item by its mnemonic: Option > Mail Program... shows the dialog
     // with the stored choice; Escape cancels it and nothing is written.
