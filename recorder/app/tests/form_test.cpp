@@ -770,6 +770,42 @@ TEST(RecorderHandOver, UnsavedChangesAreAskedAboutAndABadFileIsRefused) {
     EXPECT_FALSE(f.SBPlay->isEnabled());
 }
 
+TEST(RecorderHandOver, NamesWithAnyCharactersAndWithoutTerminator) {
+    Sandbox s;
+    s.writeIni();
+    Window w({}, s);
+    ASSERT_TRUE(w.show());
+    TVM0007Form& f = *w.form;
+    const QString odd = s.dir.path() + QString::fromUtf8("/Grüße, \"memo\" #2 ;=.sc4");
+    writeFile(odd, spSectors(1));
+    // No terminator: the whole message is the name.
+    EXPECT_EQ(f.WMCopyData(QFile::encodeName(odd)), 1);
+    QTest::qWait(250);
+    EXPECT_EQ(f.windowTitle(), QString::fromUtf8("voice lumo player [Grüße, \"memo\" #2 ;=.sc4]"));
+    // Bytes after the terminator are not part of the name.
+    const QString plain = s.dir.path() + "/plain.sc4";
+    writeFile(plain, spSectors(2));
+    EXPECT_EQ(f.WMCopyData(QFile::encodeName(plain) + QByteArray("\0junk", 5)), 1);
+    QTest::qWait(250);
+    EXPECT_EQ(f.windowTitle(), "voice lumo player [plain.sc4]");
+    EXPECT_EQ(f.WMCopyData(QByteArray()), 1);  // empty: ignored
+    QTest::qWait(150);
+    EXPECT_EQ(f.windowTitle(), "voice lumo player [plain.sc4]");
+}
+
+TEST(RecorderFiles, ADataFolderThatCannotBeMadeIsNotFatal) {
+    Sandbox s;
+    s.writeIni();
+    // The data home is a file: nothing can be made below it.
+    writeFile(s.data, "not a folder");
+    Window w({}, s);
+    ASSERT_TRUE(w.show());
+    EXPECT_EQ(w.form->WorkFile(), s.userData() + "vdata1.tmp");
+    EXPECT_FALSE(QFile::exists(w.form->WorkFile()));
+    EXPECT_TRUE(w.form->close());
+    EXPECT_TRUE(readFile(s.userIni()).contains("MainLeft=0\r\nMainTop=0\r\n"));
+}
+
 TEST(RecorderStartup, WaitMsLetsMessagesThrough) {
     int fired = 0;
     QTimer::singleShot(30, [&] { ++fired; });
