@@ -188,6 +188,24 @@ TEST_F(RecorderInstance, WhileTheFirstRecordsTheFileIsNotOpened) {
     closeFirst(first, *app);
 }
 
+TEST_F(RecorderInstance, APlayingInstanceIsFoundAndTakesTheFile) {
+    QProcess& first = start(VEKVMAIL_PEER, {"playing"});
+    ASSERT_TRUE(first.waitForStarted(5000));
+    auto app = waitFor("TApplication", "Playing: voice lumo player");
+    ASSERT_TRUE(app) << "the playing copy never registered under its playing title";
+    const QString memo = path("next.sc4");
+    {
+        QFile f(memo);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(spFile(5));
+    }
+    secondStartEnds({memo});
+    auto opened = waitFor("TVM0007Form", "voice lumo player [next.sc4]", 10000);
+    ASSERT_TRUE(opened) << "the playing copy did not take the file";
+    EXPECT_EQ(opened->socket, app->socket);
+    closeFirst(first, *app);
+}
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -1,7 +1,8 @@
 // The recorder program for the two-process tests: the real start-up, with
 // the window put into the state named by the first argument once it is shown
-// ("recording": the transport state Recording, as a recording in progress
-// leaves it). Without an argument it is the plain program.
+// ("recording" or "playing": that transport state, as a recording or a
+// playback in progress leaves it). Without such an argument it is the plain
+// program.
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "startup.hpp"
 #include "vm0007form.hpp"
@@ -10,15 +11,16 @@
 #include <vector>
 
 int main(int argc, char** argv) {
-    bool recording = false;
+    using vekvmail::TransportState;
+    TransportState state = TransportState::Stopped;
     std::vector<char*> args(argv, argv + argc);
-    if (argc > 1 && std::strcmp(argv[1], "recording") == 0) {
-        recording = true;
+    if (argc > 1 && (std::strcmp(argv[1], "recording") == 0 || std::strcmp(argv[1], "playing") == 0)) {
+        state = std::strcmp(argv[1], "recording") == 0 ? TransportState::Recording : TransportState::Playing;
         args.erase(args.begin() + 1);
     }
     int n = static_cast<int>(args.size());
     args.push_back(nullptr);
-    return vekvmail::runVekVMail(n, args.data(), [recording](vekvmail::TVM0007Form& f) {
-        if (recording) f.setTransportState(vekvmail::TransportState::Recording);
+    return vekvmail::runVekVMail(n, args.data(), [state](vekvmail::TVM0007Form& f) {
+        if (state != TransportState::Stopped) f.setTransportState(state);
     });
 }
