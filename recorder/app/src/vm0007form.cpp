@@ -469,7 +469,6 @@ void TVM0007Form::FormShow() {
     // known, so the place is taken again once the frame is there.
     const QPoint target(p.left, p.top);
     move(target);
-    m_framePlaced = false;
     QTimer::singleShot(0, this, [this, target] { placeFrame(target, 0); });
 
     const bool firstRun = !QFileInfo::exists(m_iniPath);
@@ -486,10 +485,7 @@ void TVM0007Form::placeFrame(QPoint target, int attempt) {
     if (frameGeometry().topLeft() != target) move(target);
     // The window manager may report the frame a little later; a few looks
     // in the first half second settle it.
-    if (frameGeometry().topLeft() == target && frameGeometry().size() != size()) {
-        m_framePlaced = true;
-        return;
-    }
+    if (frameGeometry().topLeft() == target && frameGeometry().size() != size()) return;
     if (attempt < 10) QTimer::singleShot(50, this, [this, target, attempt] { placeFrame(target, attempt + 1); });
 }
 

@@ -185,7 +185,6 @@ private:
     std::uint8_t m_voiceMode = 4;
     bool m_modified = false;
     bool m_shown = false;
-    bool m_framePlaced = false;
     QPointer<QDialog> m_voiceDlg, m_aboutBox;
     QPointer<TMailDlg> m_mailDlg;
 };
