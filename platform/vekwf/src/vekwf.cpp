@@ -12,6 +12,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -406,6 +407,21 @@ VekWaveHandle ReadAudioHeader(const char* path, int16_t* bits, int16_t* channels
     SF_INFO info{};
     SNDFILE* sf = sf_open(path, SFM_READ, &info);
     if (!sf) return 0;
+    if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG) {
+        // An MP3 file without a Xing/LAME header states no length: the one
+        // libsndfile gives is estimated from the size and the first frame's
+        // bit rate, and decoding then ends short of it, which would read as a
+        // failing medium. The samples are counted by decoding the file once.
+        sf_count_t frames = 0;
+        std::vector<short> scratch(4096 * static_cast<std::size_t>(std::max(info.channels, 1)));
+        for (sf_count_t got; (got = sf_readf_short(sf, scratch.data(), 4096)) > 0;) frames += got;
+        sf_close(sf);
+        SF_INFO again{};
+        sf = sf_open(path, SFM_READ, &again);
+        if (!sf) return 0;
+        again.frames = frames;
+        info = again;
+    }
     const int sub = info.format & SF_FORMAT_SUBMASK;
     const std::int64_t bytes = static_cast<std::int64_t>(info.frames) * std::max(info.channels, 1) * 2;
     if (info.samplerate <= 0 || info.frames < 0 || info.frames == SF_COUNT_MAX ||
