@@ -155,11 +155,16 @@ int runConversionCommand(const Args& args, bool toWav) {
             } else {
                 v = a.substr(9);
             }
-            if (v == "wav") format = jobs::SoundFormat::Wav;
-            else if (v == "flac") format = jobs::SoundFormat::Flac;
-            else if (v == "ogg") format = jobs::SoundFormat::Ogg;
-            else if (v == "opus") format = jobs::SoundFormat::Opus;
-            else if (v == "mp3") format = jobs::SoundFormat::Mp3;
+            if (v == "wav")
+                format = jobs::SoundFormat::Wav;
+            else if (v == "flac")
+                format = jobs::SoundFormat::Flac;
+            else if (v == "ogg")
+                format = jobs::SoundFormat::Ogg;
+            else if (v == "opus")
+                format = jobs::SoundFormat::Opus;
+            else if (v == "mp3")
+                format = jobs::SoundFormat::Mp3;
             else {
                 error("to-wav: unknown format '" + v + "' (wav, flac, ogg, opus or mp3)");
                 return 2;

@@ -64,11 +64,11 @@ std::string lowerExtension(const std::string& name) {
 
 const char* soundFormatExtension(SoundFormat f) {
     switch (f) {
-    case SoundFormat::Flac: return "flac";
-    case SoundFormat::Ogg: return "ogg";
-    case SoundFormat::Opus: return "opus";
-    case SoundFormat::Mp3: return "mp3";
-    case SoundFormat::Wav: break;
+        case SoundFormat::Flac: return "flac";
+        case SoundFormat::Ogg: return "ogg";
+        case SoundFormat::Opus: return "opus";
+        case SoundFormat::Mp3: return "mp3";
+        case SoundFormat::Wav: break;
     }
     return "wav";
 }

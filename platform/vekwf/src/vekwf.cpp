@@ -76,11 +76,11 @@ struct Writer {
 // libsndfile's format word and the rate a kind is written at.
 int majorOf(int32_t kind) {
     switch (kind) {
-    case kVekAudioFlac: return SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
-    case kVekAudioOgg: return SF_FORMAT_OGG | SF_FORMAT_VORBIS;
-    case kVekAudioOpus: return SF_FORMAT_OGG | SF_FORMAT_OPUS;
-    case kVekAudioMp3: return SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
-    default: return 0;
+        case kVekAudioFlac: return SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+        case kVekAudioOgg: return SF_FORMAT_OGG | SF_FORMAT_VORBIS;
+        case kVekAudioOpus: return SF_FORMAT_OGG | SF_FORMAT_OPUS;
+        case kVekAudioMp3: return SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
+        default: return 0;
     }
 }
 
@@ -441,12 +441,12 @@ VekWaveHandle ReadAudioHeader(const char* path, int16_t* bits, int16_t* channels
         // Decoders that work in floating point (Vorbis, Opus, MP3, float
         // files) go through the clipping float path; integers keep their top
         // 16 bits.
-        r->isFloat = !(sub == SF_FORMAT_PCM_S8 || sub == SF_FORMAT_PCM_U8 || sub == SF_FORMAT_PCM_16 ||
-                       sub == SF_FORMAT_PCM_24 || sub == SF_FORMAT_PCM_32 || sub == SF_FORMAT_ALAW ||
-                       sub == SF_FORMAT_ULAW || sub == SF_FORMAT_DWVW_12 || sub == SF_FORMAT_DWVW_16 ||
-                       sub == SF_FORMAT_DWVW_24 || sub == SF_FORMAT_DPCM_8 || sub == SF_FORMAT_DPCM_16 ||
-                       sub == SF_FORMAT_ALAC_16 || sub == SF_FORMAT_ALAC_20 || sub == SF_FORMAT_ALAC_24 ||
-                       sub == SF_FORMAT_ALAC_32);
+        r->isFloat =
+            !(sub == SF_FORMAT_PCM_S8 || sub == SF_FORMAT_PCM_U8 || sub == SF_FORMAT_PCM_16 ||
+              sub == SF_FORMAT_PCM_24 || sub == SF_FORMAT_PCM_32 || sub == SF_FORMAT_ALAW || sub == SF_FORMAT_ULAW ||
+              sub == SF_FORMAT_DWVW_12 || sub == SF_FORMAT_DWVW_16 || sub == SF_FORMAT_DWVW_24 ||
+              sub == SF_FORMAT_DPCM_8 || sub == SF_FORMAT_DPCM_16 || sub == SF_FORMAT_ALAC_16 ||
+              sub == SF_FORMAT_ALAC_20 || sub == SF_FORMAT_ALAC_24 || sub == SF_FORMAT_ALAC_32);
         r->remaining = bytes;
     } else {
         sf_close(sf);

@@ -198,7 +198,8 @@ TEST_F(Formats, WavKindsAndTheirFlacGiveTheSameSc4Bytes) {
     for (const Case& c : cases) {
         write(std::string(c.name) + ".wav", c.wav);
         ASSERT_TRUE(writeSound(m_dir / (std::string(c.name) + "_f.flac"), c.flac, c.rate, kVekAudioFlac, c.channels));
-        const RunResult r = run(std::string("to-sc4 -y --mode ") + c.mode + " " + c.name + ".wav " + c.name + "_f.flac");
+        const RunResult r =
+            run(std::string("to-sc4 -y --mode ") + c.mode + " " + c.name + ".wav " + c.name + "_f.flac");
         ASSERT_EQ(r.status, 0) << c.name << ": " << r.err;
         const Bytes fromWav = read(std::string(c.name) + ".sc4");
         EXPECT_GT(fromWav.size(), 512u) << c.name;
@@ -219,8 +220,8 @@ TEST_F(Formats, BrokenCompressedFilesFailCleanly) {
         const Bytes& b = whole[ext];
         return Bytes(b.begin(), b.begin() + static_cast<long>(b.size() / 2));
     };
-    write("cut.flac", cut("flac"));       // states its length, holds half
-    write("cut.mp3", cut("mp3"));         // Xing header claims the whole
+    write("cut.flac", cut("flac"));  // states its length, holds half
+    write("cut.mp3", cut("mp3"));    // Xing header claims the whole
     write("head.ogg", Bytes(whole["ogg"].begin(), whole["ogg"].begin() + 60));
     write("junk.opus", randomBytes(5000, 2));
     write("empty.flac", {});
@@ -281,8 +282,9 @@ TEST_F(Formats, OptionErrorsAndMoreThanTwoChannels) {
     write("notes.txt", Bytes{'x'});
     r = run("to-sc4 --mode hq quad.flac notes.txt");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("This file format is not supported! (quad.flac)\n(Can convert only mono or stereo sound files.)"),
-              std::string::npos)
+    EXPECT_NE(
+        r.err.find("This file format is not supported! (quad.flac)\n(Can convert only mono or stereo sound files.)"),
+        std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("not a .wav or other sound file"), std::string::npos) << r.err;
     EXPECT_FALSE(exists("quad.sc4"));
