@@ -241,22 +241,15 @@ TEST_F(Formats, BrokenCompressedFilesFailCleanly) {
 }
 
 TEST_F(Formats, Mp3WithoutALengthHeaderConvertsWhole) {
-    // A constant-bit-rate MP3 without a Xing header, as many encoders write
-    // it: made here by dropping our file's first frame (the one that carries
-    // the header). Its length is only known by decoding it.
+    // A constant-bit-rate MP3 without a Xing header, as ffmpeg writes it with
+    // -write_xing 0 (behind an ID3 tag): the length libsndfile estimates for
+    // it is longer than what decodes, which must not read as a read error.
+    if (!fs::exists("/usr/bin/ffmpeg")) GTEST_SKIP() << "ffmpeg is missing";
     const Samples speech = speechLike(8000 * 3, 9);
-    ASSERT_TRUE(writeSound(m_dir / "w.mp3", speech, 8000, kVekAudioMp3));
-    Bytes b = read("w.mp3");
-    // MPEG 2.5 layer III frames open with 0xFF 0xE?; the second sync is the
-    // first audio frame.
-    std::size_t second = 0;
-    for (std::size_t i = 1, seen = 0; i + 1 < b.size(); ++i)
-        if (b[i] == 0xFF && (b[i + 1] & 0xE0) == 0xE0 && ++seen == 2) {
-            second = i;
-            break;
-        }
-    ASSERT_GT(second, 0u);
-    write("bare.mp3", Bytes(b.begin() + static_cast<long>(second), b.end()));
+    write("w.wav", wav16(speech, 8000));
+    const RunResult ff = runProgram(
+        "/usr/bin/ffmpeg", "-v error -nostdin -y -i w.wav -c:a libmp3lame -b:a 32k -write_xing 0 bare.mp3", m_dir);
+    if (ff.status != 0) GTEST_SKIP() << "ffmpeg cannot write MP3: " << ff.err;
     const RunResult r = run("to-sc4 -y --mode hq bare.mp3");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "./bare.sc4\n");
