@@ -13,7 +13,7 @@ namespace {
 
 const Register toSc4Command{{
     "to-sc4",
-    "to-sc4 --mode sp|hq|shq [--yes|--no] FILE.wav...    convert PCM WAV files to SC4 voice files",
+    "to-sc4 --mode sp|hq|shq [--yes|--no] FILE.wav...    convert WAV (or FLAC, Ogg, MP3, ...) files to SC4 voice files",
     "Usage: vekconv to-sc4 --mode sp|hq|shq [--yes|--no] FILE.wav...\n\n"
     "Converts each WAV file to an SC4 voice file in the same folder under the same\n"
     "stem, in the recording mode given:\n"
@@ -22,7 +22,11 @@ const Register toSc4Command{{
     "  shq   4:1 ADPCM, 11025 Hz\n"
     "Accepted input: PCM WAV with one or two channels, 8 to 32 bits or float, any\n"
     "rate. 16-bit mono files at the codec's rate are streamed as they are; others\n"
-    "are mixed to mono and resampled by linear interpolation.\n\n"
+    "are mixed to mono and resampled by linear interpolation.\n"
+    "Also accepted: the other sound files libsndfile reads, by extension: .flac,\n"
+    ".ogg/.oga (Vorbis or Opus), .opus, .mp3, .aif/.aiff/.aifc, .au/.snd, .caf,\n"
+    ".w64, .rf64 (one or two channels). They are decoded to 16-bit PCM and then\n"
+    "converted like a WAV file of that layout (talk.flac -> talk.sc4).\n\n"
     "  --yes, -y   replace existing SC4 files without asking\n"
     "  --no, -n    keep existing SC4 files (skip those sources; not a failure)\n\n"
     "Without either, the question is asked on the terminal; when stdin is not a\n"

@@ -17,6 +17,7 @@
 
 #include "cli.hpp"
 #include "vek/jobs/conversion.hpp"
+#include "vekwf.h"
 
 namespace vekconv {
 
@@ -116,6 +117,7 @@ private:
 int runConversionCommand(const Args& args, bool toWav) {
     Replace replace = Replace::Ask;
     std::uint8_t mode = 0;
+    jobs::SoundFormat format = jobs::SoundFormat::Wav;
     std::vector<std::string> files;
     const char* cmd = toWav ? "to-wav" : "to-sc4";
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -142,6 +144,31 @@ int runConversionCommand(const Args& args, bool toWav) {
                 error(std::string(cmd) + ": unknown mode '" + v + "' (sp, hq or shq)");
                 return 2;
             }
+        } else if (toWav && (a == "--format" || a.rfind("--format=", 0) == 0)) {
+            std::string v;
+            if (a == "--format") {
+                if (i + 1 >= args.size()) {
+                    error("to-wav: --format needs a value (wav, flac, ogg, opus or mp3)");
+                    return 2;
+                }
+                v = args[++i];
+            } else {
+                v = a.substr(9);
+            }
+            if (v == "wav")
+                format = jobs::SoundFormat::Wav;
+            else if (v == "flac")
+                format = jobs::SoundFormat::Flac;
+            else if (v == "ogg")
+                format = jobs::SoundFormat::Ogg;
+            else if (v == "opus")
+                format = jobs::SoundFormat::Opus;
+            else if (v == "mp3")
+                format = jobs::SoundFormat::Mp3;
+            else {
+                error("to-wav: unknown format '" + v + "' (wav, flac, ogg, opus or mp3)");
+                return 2;
+            }
         } else if (a == "--") {
             files.insert(files.end(), args.begin() + static_cast<long>(i) + 1, args.end());
             break;
@@ -165,10 +192,20 @@ int runConversionCommand(const Args& args, bool toWav) {
         return 1;
     }
 
+    // Both rates the job writes (8000 Hz for SP and HQ, 11025 Hz for SHQ):
+    // a libsndfile built without an encoder is named before anything starts.
+    for (const int32_t rate : {8000, 11025}) {
+        if (!AudioFormatAvailable(static_cast<int32_t>(format), rate)) {
+            error(std::string("to-wav: this build's libsndfile cannot write ") + jobs::soundFormatExtension(format) +
+                  " files at " + std::to_string(rate) + " Hz");
+            return 1;
+        }
+    }
     static jobs::ConversionState state;  // the job buffers live as long as the process
     TerminalHost host(replace);
     jobs::JobContext ctx{state, host, host, jobs::defaultCodecs(), jobs::defaultWave()};
     state.ConvMode = mode;
+    state.OutputFormat = format;
     state.ConvertedCount = 0;
 
     host.ContinueFlag = true;
@@ -179,7 +216,7 @@ int runConversionCommand(const Args& args, bool toWav) {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, &old);
 
-    const std::string wanted = toWav ? ".sc4" : ".wav";
+    const std::string wanted = toWav ? ".sc4" : ".wav";  // to-sc4 also takes FLAC, Ogg, MP3, AIFF, ...
     int failed = 0;
     for (const std::string& path : files) {
         if (!host.ContinueFlag) break;
@@ -190,8 +227,9 @@ int runConversionCommand(const Args& args, bool toWav) {
             ++failed;
             continue;
         }
-        if (jobs::lowerExtension(p.filename().string()) != wanted) {
-            error("'" + path + "': not a " + wanted + " file");
+        const std::string leaf = p.filename().string();
+        if (toWav ? jobs::lowerExtension(leaf) != wanted : !jobs::isSoundFileName(leaf)) {
+            error("'" + path + "': not a " + wanted + (toWav ? "" : " or other sound") + " file");
             ++failed;
             continue;
         }
@@ -223,11 +261,14 @@ namespace {
 
 const Register toWavCommand{{
     "to-wav",
-    "to-wav [--yes|--no] FILE.sc4...    convert SC4 voice files to 16-bit mono WAV files beside them",
-    "Usage: vekconv to-wav [--yes|--no] FILE.sc4...\n\n"
+    "to-wav [--format F] [--yes|--no] FILE.sc4...    convert SC4 voice files to WAV (or FLAC, Ogg, Opus, MP3)",
+    "Usage: vekconv to-wav [--format wav|flac|ogg|opus|mp3] [--yes|--no] FILE.sc4...\n\n"
     "Converts each SC4 voice file (SP, HQ or SHQ) to a 16-bit mono WAV file in the\n"
     "same folder under the same stem (MEMO.SC4 -> MEMO.wav): 8000 Hz for SP and HQ,\n"
     "11025 Hz for SHQ. A block that fails to decode becomes silence.\n\n"
+    "  --format F  the kind of file written (default wav): flac (lossless), ogg\n"
+    "              (Vorbis), opus or mp3, named MEMO.flac and so on. Opus codes only\n"
+    "              8, 12, 16, 24 and 48 kHz: SHQ's 11025 Hz is resampled to 12000 Hz.\n"
     "  --yes, -y   replace existing WAV files without asking\n"
     "  --no, -n    keep existing WAV files (skip those sources; not a failure)\n\n"
     "Without either, the question is asked on the terminal; when stdin is not a\n"

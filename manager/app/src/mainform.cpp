@@ -8,6 +8,7 @@
 #include "statusformat.hpp"
 
 #include "vek/codec/sc4.hpp"
+#include "vek/jobs/conversion.hpp"
 #include "vek/platform/fileops.hpp"
 #include "vek/platform/shellverbs.hpp"
 
@@ -530,14 +531,18 @@ void TMainForm::runConversion(bool toWav, QObject* sender) {
     }
     SelectedNames = ShellListView->selectedNames();
     if (SelectedNames.isEmpty()) return;
-    const QString ext = toWav ? QStringLiteral(".sc4") : QStringLiteral(".wav");
+    // SC4 files for the WAV command; for the three SC4 commands WAV files and
+    // the other sound files the job reads (FLAC, Ogg, Opus, MP3, AIFF, ...).
+    // The message keeps naming '.wav', the usual case.
+    const auto takes = [toWav](const QString& n) {
+        return toWav ? n.toLower().endsWith(QStringLiteral(".sc4")) : vek::jobs::isSoundFileName(n.toStdString());
+    };
     bool any = false;
-    for (const auto& n : SelectedNames) any = any || n.toLower().endsWith(ext);
+    for (const auto& n : SelectedNames) any = any || takes(n);
     // A folder named like a voice file is no voice file.
     if (any) {
         any = false;
-        for (const auto& n : SelectedNames)
-            any = any || (n.toLower().endsWith(ext) && !QFileInfo(ShellListView->path() + n).isDir());
+        for (const auto& n : SelectedNames) any = any || (takes(n) && !QFileInfo(ShellListView->path() + n).isDir());
     }
     if (!any) {
         showMessage(selectMsg, MsgIcon::Warning);

@@ -10,6 +10,7 @@
 #include "testutil.hpp"
 
 #include "vek/platform/shellverbs.hpp"
+#include "vekwf.h"
 
 #include <gtest/gtest.h>
 
@@ -395,6 +396,53 @@ TEST_F(ShellUser, AConversionThatWritesNothingLeavesNoOldSelectionInTheStatusBar
     EXPECT_TRUE(selected().isEmpty());
     EXPECT_EQ(form->panelText(0), "2 object(s)");
     EXPECT_EQ(form->panelText(2), "");
+}
+
+// A FLAC file holding the samples of a WAV file, written through vekwf.
+static void flacFromWav(const QString& wav, const QString& flac) {
+    std::int16_t bits = 0, channels = 0, tag = 0;
+    std::int32_t rate = 0, bytes = 0;
+    const VekWaveHandle in = ReadWaveHeader(QFile::encodeName(wav).constData(), &bits, &channels, &rate, &bytes, &tag);
+    ASSERT_NE(in, 0);
+    std::vector<char> data(static_cast<std::size_t>(bytes));
+    ASSERT_EQ(ReadWaveFile(in, data.data(), bytes), bytes);
+    CloseReadWaveFile(in);
+    const VekWaveHandle out = WriteAudioHeader(QFile::encodeName(flac).constData(), 16, channels, rate, kVekAudioFlac);
+    ASSERT_NE(out, 0);
+    ASSERT_EQ(WriteWaveFile(out, data.data(), bytes), bytes);
+    ASSERT_EQ(CloseWriteWaveFile(out), 1);
+}
+
+TEST_F(ShellUser, FlacFileConvertsWithF10LikeItsWav) {
+    writeWav(folder + "plain.wav", 12000, 44100);
+    flacFromWav(folder + "plain.wav", folder + "Talk.FLAC");
+    writeBytes(folder + "broken.flac", "fLaC but nothing after it");
+    writeBytes(folder + "notes.txt", "no sound");
+    open({}, true);
+    BoxAnswerer boxes;
+    // A text file alone is no sound file: the designed message.
+    click("notes.txt");
+    QTest::keyClick(view(), Qt::Key_F10);
+    EXPECT_EQ(msgs, QStringList{"Select '.wav' file."});
+    EXPECT_TRUE(boxes.seen.isEmpty()) << boxes.seen.join('|').toStdString();
+    msgs.clear();
+    click("plain.wav");
+    click("Talk.FLAC", Qt::ControlModifier);
+    click("broken.flac", Qt::ControlModifier);
+    click("notes.txt", Qt::ControlModifier);
+    QTest::keyClick(view(), Qt::Key_F10);  // HQ
+    // Lossless: the FLAC file gives the WAV file's SC4 bytes, mixed and
+    // resampled from 44.1 kHz the same way; the broken one its message.
+    ASSERT_EQ(boxes.seen.size(), 1) << boxes.seen.join('|').toStdString();
+    EXPECT_TRUE(boxes.seen[0].endsWith(": Can not open file! (broken.flac)")) << boxes.seen[0].toStdString();
+    EXPECT_TRUE(msgs.isEmpty()) << msgs.join('|').toStdString();
+    const QByteArray expected = bytes(folder + "plain.sc4");
+    ASSERT_GT(expected.size(), 512);
+    EXPECT_EQ(bytes(folder + "Talk.sc4"), expected);
+    EXPECT_FALSE(QFileInfo::exists(folder + "broken.sc4"));
+    QStringList written = selected();
+    written.sort();
+    EXPECT_EQ(written, (QStringList{"Talk.sc4", "plain.sc4"}));
 }
 
 TEST_F(ShellUser, StreamedWavesWithPlaceholderSizesConvertInFull) {

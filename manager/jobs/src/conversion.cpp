@@ -62,6 +62,26 @@ std::string lowerExtension(const std::string& name) {
     return ext;
 }
 
+const char* soundFormatExtension(SoundFormat f) {
+    switch (f) {
+        case SoundFormat::Flac: return "flac";
+        case SoundFormat::Ogg: return "ogg";
+        case SoundFormat::Opus: return "opus";
+        case SoundFormat::Mp3: return "mp3";
+        case SoundFormat::Wav: break;
+    }
+    return "wav";
+}
+
+bool isSoundFileName(const std::string& name) {
+    static const char* const kExtensions[] = {".wav",  ".flac", ".ogg", ".oga", ".opus", ".mp3", ".aif",
+                                              ".aiff", ".aifc", ".au",  ".snd", ".caf",  ".w64", ".rf64"};
+    const std::string ext = lowerExtension(name);
+    for (const char* e : kExtensions)
+        if (ext == e) return true;
+    return false;
+}
+
 namespace {
 
 std::string fileName(const std::string& path) {
@@ -223,7 +243,9 @@ void runSc4ToWavJob(JobContext& ctx) {
             say(ctx, "Invalid sc4 file! (" + name + ")", MessageIcon::Warning);
             continue;
         }
-        const std::string target = replaceExtension(source, "wav");
+        // The source's extension has three characters (".sc4"): the target
+        // keeps the stem and takes the output kind's ("MEMO.flac").
+        const std::string target = replaceExtension(source, soundFormatExtension(st.OutputFormat));
         const std::string targetName = fileName(target);
         const TargetKind kind = targetKind(target);
         if ((kind == TargetKind::File || kind == TargetKind::Link) && !confirmReplace(ctx, targetName)) continue;
@@ -270,7 +292,10 @@ void runSc4ToWavJob(JobContext& ctx) {
         WaveLibrary::Handle wav = 0;
         if (out.begin(target)) {
             const char* path = out.tempPath().c_str();
-            wav = large ? ctx.wave.writeHeaderLarge(path, 16, 1, rate) : ctx.wave.writeHeader(path, 16, 1, rate);
+            if (st.OutputFormat != SoundFormat::Wav)
+                wav = ctx.wave.writeHeaderAs(path, 16, 1, rate, static_cast<std::int32_t>(st.OutputFormat));
+            else
+                wav = large ? ctx.wave.writeHeaderLarge(path, 16, 1, rate) : ctx.wave.writeHeader(path, 16, 1, rate);
         }
         if (!wav) {
             out.abandon();
@@ -400,19 +425,26 @@ void runWavToSc4Job(JobContext& ctx) {
     const std::string folder = ctx.main.listFolderPath();  // once per job, as above
     sweepLeftovers(st, folder);
     for (const std::string& name : st.SelectedNames) {
-        if (lowerExtension(name) != ".wav") continue;
+        if (!isSoundFileName(name)) continue;
         const std::string source = folder + name;
         if (!FileExistsNotDir(source)) continue;
+        // A WAV file goes through the WAV reader exactly as it always did;
+        // the other kinds are decoded to 16-bit PCM and then take the same
+        // way (mixing, resampling) as a WAV file of that layout.
+        const bool wavName = lowerExtension(name) == ".wav";
 
         WaveLibrary::Header hd;
-        const WaveLibrary::Handle wav = ctx.wave.readHeader(source.c_str(), hd);
+        const WaveLibrary::Handle wav =
+            wavName ? ctx.wave.readHeader(source.c_str(), hd) : ctx.wave.readHeaderAny(source.c_str(), hd);
         if (!wav) {
             say(ctx, "Can not open file! (" + name + ")", MessageIcon::Warning);
             continue;
         }
         WaveReadGuard wavGuard(ctx.wave, wav);
         if (hd.formatTag != 1) {
-            say(ctx, "This file format is not supported! (" + name + ")\r(Can convert only PCM wav file.)",
+            say(ctx,
+                "This file format is not supported! (" + name + ")\r" +
+                    (wavName ? "(Can convert only PCM wav file.)" : "(Can convert only mono or stereo sound files.)"),
                 MessageIcon::Warning);
             continue;
         }
@@ -428,7 +460,9 @@ void runWavToSc4Job(JobContext& ctx) {
             continue;
         }
 
-        const std::string target = replaceExtension(source, "sc4");
+        // The stem keeps its case and loses its extension, whatever its
+        // length: MEMO.WAV -> MEMO.sc4, talk.flac -> talk.sc4.
+        const std::string target = source.substr(0, source.size() - lowerExtension(name).size() + 1) + "sc4";
         const std::string targetName = fileName(target);
         const TargetKind kind = targetKind(target);
         if ((kind == TargetKind::File || kind == TargetKind::Link) && !confirmReplace(ctx, targetName)) continue;

@@ -46,6 +46,12 @@ public:
     Handle writeHeaderLarge(const char* path, int32_t bits, int32_t channels, int32_t rate) override {
         return WriteWaveHeader64(path, bits, channels, rate);
     }
+    Handle writeHeaderAs(const char* path, int32_t bits, int32_t channels, int32_t rate, int32_t kind) override {
+        return WriteAudioHeader(path, bits, channels, rate, kind);
+    }
+    Handle readHeaderAny(const char* path, Header& hd) override {
+        return ReadAudioHeader(path, &hd.bits, &hd.channels, &hd.rate, &hd.dataBytes, &hd.formatTag);
+    }
     int32_t write(Handle h, const void* data, int32_t bytes) override { return WriteWaveFile(h, data, bytes); }
     int32_t closeWrite(Handle h) override { return CloseWriteWaveFile(h); }
     Handle readHeader(const char* path, Header& hd) override {

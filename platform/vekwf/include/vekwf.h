@@ -73,6 +73,39 @@ VekWaveHandle ReadWaveHeader(const char *path, int16_t *bits, int16_t *channels,
 int32_t ReadWaveFile(VekWaveHandle h, void *buf, int32_t bytes);
 void CloseReadWaveFile(VekWaveHandle h);
 
+/* ---- other sound files, through the same handles ----
+ *
+ * Output kinds of WriteAudioHeader. */
+#define kVekAudioWav 0
+#define kVekAudioFlac 1 /* FLAC, 16-bit, lossless */
+#define kVekAudioOgg 2  /* Ogg Vorbis */
+#define kVekAudioOpus 3 /* Ogg Opus */
+#define kVekAudioMp3 4  /* MPEG-1/2/2.5 layer III */
+
+/* 1 when the libsndfile in use can write that kind at that rate (mono,
+ * 16-bit input), 0 otherwise: a library built without an encoder lacks it. */
+int32_t AudioFormatAvailable(int32_t kind, int32_t rate);
+/* The rate a file of that kind is written at for input at `rate`: Opus codes
+ * only 8, 12, 16, 24 and 48 kHz, so other rates are resampled to the next
+ * one up (11025 Hz to 12000 Hz) by linear interpolation as the samples come;
+ * every other kind keeps the rate. */
+int32_t AudioFormatRate(int32_t kind, int32_t rate);
+/* Like WriteWaveHeader (bits 16 only, up to 8 channels, for the other kinds)
+ * for a file of the given kind; kVekAudioWav is WriteWaveHeader itself. The 32-bit limit
+ * of WAVE does not apply to the other kinds. */
+VekWaveHandle WriteAudioHeader(const char* path, int32_t bits, int32_t channels, int32_t rate, int32_t kind);
+
+/* Like ReadWaveHeader, for any file libsndfile reads. A file that begins as
+ * a RIFF/RIFX WAVE file is read by ReadWaveHeader, unchanged in every
+ * respect. Any other (FLAC, Ogg Vorbis, Opus, MP3, AIFF, AU, CAF, ...) is
+ * delivered as little-endian 16-bit samples (bits 16, format tag 1) when it
+ * has one or two channels, and with format tag 0xFFFE otherwise. Refused
+ * (0) when libsndfile cannot open it, its rate is 0, or its length is
+ * unknown or beyond 2^31 - 1 delivered bytes. The length is the one the file
+ * states: a truncated file delivers fewer bytes than it. */
+VekWaveHandle ReadAudioHeader(const char* path, int16_t* bits, int16_t* channels, int32_t* rate, int32_t* dataBytes,
+                              int16_t* formatTag);
+
 #ifdef __cplusplus
 }
 #endif

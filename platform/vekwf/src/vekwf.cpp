@@ -12,6 +12,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -21,6 +22,47 @@ constexpr std::uint16_t kTagExtensible = 0xFFFE;
 
 // ---------------------------------------------------------------- writing
 
+// Linear interpolation of a mono stream from one rate to another as the
+// samples come. Output k lies at source position t = k * in / out, kept as
+// an exact fraction (j = floor(k * in / out), remainder r): the value is
+// s[j] + (s[j + 1] - s[j]) * r / out, rounded to nearest. Output k is made
+// once s[j + 1] has arrived; at the end the outputs behind the last sample
+// fade toward zero, as the conversion jobs' resampler ends a file.
+struct StreamResampler {
+    std::int64_t in = 0, out = 0;
+    std::int64_t received = 0;  // source samples so far
+    std::int64_t next = 0;      // next output index
+    short last = 0;             // s[received - 1]
+
+    static short interp(int a, int b, std::int64_t r, std::int64_t den) {
+        const double v = std::nearbyint(a + (b - a) * (static_cast<double>(r) / static_cast<double>(den)));
+        return static_cast<short>(std::clamp(v, -32768.0, 32767.0));
+    }
+    // Feeds one sample; appends what it completes to dst, returns the count.
+    int push(short s, short* dst) {
+        int n = 0;
+        ++received;
+        if (received >= 2) {
+            // Outputs whose j is received - 2 need only last and s.
+            while ((next * in) / out == received - 2) {
+                dst[n++] = interp(last, s, (next * in) % out, out);
+                ++next;
+            }
+        }
+        last = s;
+        return n;
+    }
+    // The outputs behind the last sample (j = received - 1).
+    int finish(short* dst, int room) {
+        int n = 0;
+        while (received > 0 && n < room && (next * in) / out == received - 1) {
+            dst[n++] = interp(last, 0, (next * in) % out, out);
+            ++next;
+        }
+        return n;
+    }
+};
+
 struct Writer {
     SNDFILE* sf = nullptr;
     int bits = 16;
@@ -28,7 +70,26 @@ struct Writer {
     bool failed = false;
     std::uint64_t written = 0;  // sample bytes so far
     std::uint64_t limit = 0;    // most sample bytes the header can state
+    std::unique_ptr<StreamResampler> resampler;  // Opus at a rate it does not code
 };
+
+// libsndfile's format word and the rate a kind is written at.
+int majorOf(int32_t kind) {
+    switch (kind) {
+        case kVekAudioFlac: return SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+        case kVekAudioOgg: return SF_FORMAT_OGG | SF_FORMAT_VORBIS;
+        case kVekAudioOpus: return SF_FORMAT_OGG | SF_FORMAT_OPUS;
+        case kVekAudioMp3: return SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
+        default: return 0;
+    }
+}
+
+int32_t rateFor(int32_t kind, int32_t rate) {
+    if (kind != kVekAudioOpus) return rate;
+    for (const int32_t r : {8000, 12000, 16000, 24000, 48000})
+        if (rate <= r) return r;
+    return 48000;
+}
 
 VekWaveHandle openWriter(const char* path, int32_t bits, int32_t channels, int32_t rate, bool large) {
     if (!path || (bits != 8 && bits != 16) || channels < 1 || channels > 2 || rate <= 0) return 0;
@@ -45,7 +106,7 @@ VekWaveHandle openWriter(const char* path, int32_t bits, int32_t channels, int32
         return 0;
     }
     const std::uint64_t limit = large ? std::numeric_limits<std::uint64_t>::max() : std::uint64_t{kVekWaveMaxData};
-    auto* w = new (std::nothrow) Writer{sf, bits, channels, false, 0, limit};
+    auto* w = new (std::nothrow) Writer{sf, bits, channels, false, 0, limit, {}};
     if (!w) {
         sf_close(sf);
         return 0;
@@ -263,6 +324,141 @@ bool nextItem(Reader& r, short& out) {
 
 extern "C" {
 
+int32_t AudioFormatRate(int32_t kind, int32_t rate) { return rate > 0 ? rateFor(kind, rate) : 0; }
+
+int32_t AudioFormatAvailable(int32_t kind, int32_t rate) {
+    if (kind == kVekAudioWav) return 1;
+    const int format = majorOf(kind);
+    if (!format || rate <= 0) return 0;
+    // The library knows the format at all (a build without an encoder library
+    // leaves the major format out of its list) ...
+    int count = 0;
+    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
+    bool listed = false;
+    for (int i = 0; i < count && !listed; ++i) {
+        SF_FORMAT_INFO fi{};
+        fi.format = i;
+        if (sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &fi, sizeof fi) == 0)
+            listed = (fi.format & SF_FORMAT_TYPEMASK) == (format & SF_FORMAT_TYPEMASK);
+    }
+    if (!listed) return 0;
+    // ... and takes this subformat at this rate.
+    SF_INFO info{};
+    info.samplerate = rateFor(kind, rate);
+    info.channels = 1;
+    info.format = format;
+    return sf_format_check(&info) ? 1 : 0;
+}
+
+VekWaveHandle WriteAudioHeader(const char* path, int32_t bits, int32_t channels, int32_t rate, int32_t kind) {
+    if (kind == kVekAudioWav) return openWriter(path, bits, channels, rate, false);
+    const int format = majorOf(kind);
+    if (!path || !format || bits != 16 || channels < 1 || channels > 8 || rate <= 0) return 0;
+    const int32_t outRate = rateFor(kind, rate);
+    // The jobs write mono; the streaming resampler makes at most two outputs
+    // per input sample.
+    if (outRate != rate && (channels != 1 || outRate > 2 * rate)) return 0;
+    SF_INFO info{};
+    info.samplerate = outRate;
+    info.channels = channels;
+    info.format = format;
+    if (!sf_format_check(&info)) return 0;
+    SNDFILE* sf = sf_open(path, SFM_WRITE, &info);
+    if (!sf) return 0;
+    // Speech at 8 or 11 kHz: the best the lossy encoders offer costs little
+    // (about 100 kbit/s at most) and keeps the waveform close to the
+    // recording's; FLAC's level only trades time for size.
+    double level = kind == kVekAudioFlac ? 0.5 : 0.0;
+    if (kind == kVekAudioMp3 || kind == kVekAudioOpus) {
+        int mode = SF_BITRATE_MODE_CONSTANT;
+        sf_command(sf, SFC_SET_BITRATE_MODE, &mode, sizeof mode);
+    }
+    sf_command(sf, SFC_SET_COMPRESSION_LEVEL, &level, sizeof level);
+    auto* w = new (std::nothrow) Writer{sf, 16, channels, false, 0, std::numeric_limits<std::uint64_t>::max(), {}};
+    if (!w) {
+        sf_close(sf);
+        return 0;
+    }
+    if (outRate != rate) {
+        w->resampler.reset(new (std::nothrow) StreamResampler{rate, outRate});
+        if (!w->resampler) {
+            sf_close(sf);
+            delete w;
+            return 0;
+        }
+    }
+    return reinterpret_cast<VekWaveHandle>(w);
+}
+
+VekWaveHandle ReadAudioHeader(const char* path, int16_t* bits, int16_t* channels, int32_t* rate, int32_t* dataBytes,
+                              int16_t* formatTag) {
+    if (!path) return 0;
+    {
+        std::FILE* f = std::fopen(path, "rb");
+        if (!f) return 0;
+        unsigned char head[4] = {};
+        const std::size_t got = std::fread(head, 1, 4, f);
+        std::fclose(f);
+        // Everything that calls itself RIFF is judged as a WAVE file, so its
+        // refusals (overrunning data, a zero rate) stay what they were.
+        if (got == 4 && (std::memcmp(head, "RIFF", 4) == 0 || std::memcmp(head, "RIFX", 4) == 0))
+            return ReadWaveHeader(path, bits, channels, rate, dataBytes, formatTag);
+    }
+    SF_INFO info{};
+    SNDFILE* sf = sf_open(path, SFM_READ, &info);
+    if (!sf) return 0;
+    if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG) {
+        // An MP3 file without a Xing/LAME header states no length: the one
+        // libsndfile gives is estimated from the size and the first frame's
+        // bit rate, and decoding then ends short of it, which would read as a
+        // failing medium. The samples are counted by decoding the file once.
+        sf_count_t frames = 0;
+        std::vector<short> scratch(4096 * static_cast<std::size_t>(std::max(info.channels, 1)));
+        for (sf_count_t got; (got = sf_readf_short(sf, scratch.data(), 4096)) > 0;) frames += got;
+        sf_close(sf);
+        SF_INFO again{};
+        sf = sf_open(path, SFM_READ, &again);
+        if (!sf) return 0;
+        again.frames = frames;
+        info = again;
+    }
+    const int sub = info.format & SF_FORMAT_SUBMASK;
+    const std::int64_t bytes = static_cast<std::int64_t>(info.frames) * std::max(info.channels, 1) * 2;
+    if (info.samplerate <= 0 || info.frames < 0 || info.frames == SF_COUNT_MAX ||
+        bytes > std::numeric_limits<int32_t>::max()) {
+        sf_close(sf);
+        return 0;
+    }
+    auto* r = new (std::nothrow) Reader;
+    if (!r) {
+        sf_close(sf);
+        return 0;
+    }
+    const bool deliverable = info.channels >= 1 && info.channels <= 2;
+    if (deliverable) {
+        r->sf = sf;
+        r->channels = info.channels;
+        // Decoders that work in floating point (Vorbis, Opus, MP3, float
+        // files) go through the clipping float path; integers keep their top
+        // 16 bits.
+        r->isFloat =
+            !(sub == SF_FORMAT_PCM_S8 || sub == SF_FORMAT_PCM_U8 || sub == SF_FORMAT_PCM_16 ||
+              sub == SF_FORMAT_PCM_24 || sub == SF_FORMAT_PCM_32 || sub == SF_FORMAT_ALAW || sub == SF_FORMAT_ULAW ||
+              sub == SF_FORMAT_DWVW_12 || sub == SF_FORMAT_DWVW_16 || sub == SF_FORMAT_DWVW_24 ||
+              sub == SF_FORMAT_DPCM_8 || sub == SF_FORMAT_DPCM_16 || sub == SF_FORMAT_ALAC_16 ||
+              sub == SF_FORMAT_ALAC_20 || sub == SF_FORMAT_ALAC_24 || sub == SF_FORMAT_ALAC_32);
+        r->remaining = bytes;
+    } else {
+        sf_close(sf);
+    }
+    if (bits) *bits = 16;
+    if (channels) *channels = static_cast<int16_t>(info.channels);
+    if (rate) *rate = info.samplerate;
+    if (dataBytes) *dataBytes = deliverable ? static_cast<int32_t>(bytes) : 0;
+    if (formatTag) *formatTag = static_cast<int16_t>(deliverable ? kTagPcm : kTagExtensible);
+    return reinterpret_cast<VekWaveHandle>(r);
+}
+
 VekWaveHandle WriteWaveHeader(const char* path, int32_t bits, int32_t channels, int32_t rate) {
     return openWriter(path, bits, channels, rate, false);
 }
@@ -296,6 +492,19 @@ int32_t WriteWaveFile(VekWaveHandle h, const void* data, int32_t bytes) {
             chunk[i] = width == 1 ? static_cast<short>((q[0] - 128) * 256)
                                   : static_cast<short>(static_cast<std::uint16_t>(q[0] | q[1] << 8));
         }
+        if (w->resampler) {
+            // Each source sample completes at most two outputs (the ratio
+            // stays below 2): the resampled block fits twice the chunk.
+            short resampled[8192 + 2];
+            int m = 0;
+            for (int i = 0; i < n; ++i) m += w->resampler->push(chunk[i], resampled + m);
+            if (m > 0 && sf_write_short(w->sf, resampled, m) != m) {
+                w->failed = true;
+                break;
+            }
+            done += n;
+            continue;
+        }
         const sf_count_t wrote = sf_write_short(w->sf, chunk, n);
         if (wrote != n) {
             w->failed = true;
@@ -311,6 +520,12 @@ int32_t WriteWaveFile(VekWaveHandle h, const void* data, int32_t bytes) {
 int32_t CloseWriteWaveFile(VekWaveHandle h) {
     auto* w = reinterpret_cast<Writer*>(h);
     if (!w) return 0;
+    if (w->resampler) {
+        short tail[64];
+        int m;
+        while ((m = w->resampler->finish(tail, 64)) > 0)
+            if (sf_write_short(w->sf, tail, m) != m) w->failed = true;
+    }
     const bool ok = sf_close(w->sf) == 0 && !w->failed;
     delete w;
     return ok ? 1 : 0;

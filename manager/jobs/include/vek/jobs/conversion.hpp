@@ -21,6 +21,17 @@ inline constexpr std::uint8_t kModeSP = 4, kModeHQ = 5, kModeSHQ = 6;
 inline const char* const kCaption = "voice lumo manager";
 inline const char* const kReplaceCaption = "Confirm File Replace";
 
+// What the SC4-to-WAV job writes: a WAV file, or another kind of sound file
+// through the same library (the values are vekwf's kVekAudio* kinds).
+enum class SoundFormat : std::int32_t { Wav = 0, Flac = 1, Ogg = 2, Opus = 3, Mp3 = 4 };
+// The target's extension without the dot ("wav", "flac", "ogg", "opus", "mp3").
+const char* soundFormatExtension(SoundFormat f);
+
+// True for a name the WAV-to-SC4 job takes: ".wav", and the other sound
+// files libsndfile reads (".flac", ".ogg", ".oga", ".opus", ".mp3", ".aif",
+// ".aiff", ".aifc", ".au", ".snd", ".caf", ".w64", ".rf64"), any case.
+bool isSoundFileName(const std::string& name);
+
 // The conversion job state: one per process, created at start-up.
 struct ConversionState {
     std::vector<std::string> SelectedNames;  // names without folder
@@ -41,6 +52,8 @@ struct ConversionState {
     // Largest whole-file buffer the conversion way may allocate; a larger one
     // takes the out-of-memory path as a failed allocation would.
     std::size_t WholeFileLimit = static_cast<std::size_t>(-1);
+    // What the SC4-to-WAV job writes (WAV unless set).
+    SoundFormat OutputFormat = SoundFormat::Wav;
 
     // Points the codec block at the buffers and the count.
     void pointCodecBlock();

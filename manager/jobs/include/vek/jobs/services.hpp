@@ -94,9 +94,17 @@ public:
     virtual Handle writeHeaderLarge(const char* path, int32_t bits, int32_t channels, int32_t rate) {
         return writeHeader(path, bits, channels, rate);
     }
+    // A sound file of another kind (vekwf's kVekAudio*: 0 WAV, 1 FLAC, 2 Ogg
+    // Vorbis, 3 Opus, 4 MP3); a library without them writes WAV only.
+    virtual Handle writeHeaderAs(const char* path, int32_t bits, int32_t channels, int32_t rate, int32_t kind) {
+        return kind == 0 ? writeHeader(path, bits, channels, rate) : 0;
+    }
     virtual int32_t write(Handle h, const void* data, int32_t bytes) = 0;
     virtual int32_t closeWrite(Handle h) = 0;
     virtual Handle readHeader(const char* path, Header& header) = 0;
+    // Any sound file the library reads, delivered as readHeader delivers WAV
+    // (a library without others reads WAV only).
+    virtual Handle readHeaderAny(const char* path, Header& header) { return readHeader(path, header); }
     virtual int32_t read(Handle h, void* buf, int32_t bytes) = 0;
     virtual void closeRead(Handle h) = 0;
 };
