@@ -14,6 +14,8 @@
 
 #include <functional>
 
+#include "vek/platform/clipboard_formats.hpp"
+
 class QMimeData;
 class QLineEdit;
 class QPushButton;
@@ -28,13 +30,8 @@ using QuestionFn = std::function<bool(QWidget* owner, const QString& title, cons
 void setQuestionHandler(QuestionFn fn);
 bool ask(QWidget* owner, const QString& title, const QString& text);
 
-// Clipboard contents for files.
-QMimeData* makeFileMimeData(const QStringList& paths, bool cut);
-struct ClipboardFiles {
-    QStringList paths;   // local paths only
-    bool cut = false;
-};
-ClipboardFiles readFileMimeData(const QMimeData* data);
+// Clipboard contents for files: makeFileMimeData, readFileMimeData and
+// ClipboardFiles in clipboard_formats.hpp.
 void copyToClipboard(const QStringList& paths, bool cut);
 ClipboardFiles clipboardFiles();
 
