@@ -75,11 +75,8 @@ void decodeLsp(LspDecoderState& state, unsigned l0l1, unsigned l2l3, float lsp[k
     const unsigned code2 = l2l3 & 0x1Fu;
 
     float buf[kOrder];
-    const float* first = at(kLspCodebook1, code0);
-    const float* lower = at(kLspCodebook2, code1);
-    const float* upper = at(kLspCodebook2, code2);
-    for (int j = 0; j < kOrder / 2; ++j) buf[j] = first[j] + lower[j];
-    for (int j = kOrder / 2; j < kOrder; ++j) buf[j] = first[j] + upper[j];
+    for (int j = 0; j < kOrder / 2; ++j) buf[j] = at(kLspCodebook1, code0)[j] + at(kLspCodebook2, code1)[j];
+    for (int j = kOrder / 2; j < kOrder; ++j) buf[j] = at(kLspCodebook1, code0)[j] + at(kLspCodebook2, code2)[j];
     expand(buf, kGap1);
     expand(buf, kGap2);
 
