@@ -15,7 +15,7 @@
  * format tag other than 1 (the file's own tag, or 0xFFFE for a multichannel
  * or unrecognised extensible file), so the caller can name them unsupported.
  * The header is refused (handle 0) when the file is no WAVE file, when its
- * sample rate is 0, when its data chunk claims more bytes than the file holds,
+ * sample rate is 0 or above 2^31 - 1, when its data chunk claims more bytes than the file holds,
  * or when the delivered data would exceed 2^31 - 1 bytes. The data length
  * reported therefore never exceeds what the file really holds (twice that for
  * the float-to-16-bit case at most), so a caller can size a buffer by it.
