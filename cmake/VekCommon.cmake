@@ -50,6 +50,14 @@ if(VEK_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# The decoders and effects compare every index that comes from the data with
+# its array's length in the sanitizer and fuzz builds (vek/checked.hpp); other
+# builds compile the checks out.
+if(VEK_SANITIZE OR VEK_BUILD_FUZZ)
+  add_compile_definitions(VEK_CHECKED_ACCESS)
+endif()
+include(${CMAKE_CURRENT_LIST_DIR}/VekFuzz.cmake)
+
 # Every target of the suite: warnings on.
 function(vek_target_defaults target)
   target_compile_options(${target} PRIVATE ${VEK_WARNINGS})

@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+#include "vek/checked.hpp"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -65,7 +67,7 @@ std::uint8_t AdpcmChannelState::encodeSample(std::int16_t x) {
 std::int16_t AdpcmChannelState::decodeCode(std::uint8_t code) {
     const unsigned i = code & 15u;
     const bool dqs = (i >> 3) != 0;
-    const unsigned dql = (kDqln[i] + (static_cast<unsigned>(Y) >> 2)) & 0xFFFu;
+    const unsigned dql = (at(kDqln, i) + (static_cast<unsigned>(Y) >> 2)) & 0xFFFu;
     unsigned magnitude = 0;
     if (dql < 2048) {
         const unsigned dex = dql >> 7;  // never above 13
@@ -128,7 +130,7 @@ std::int16_t AdpcmChannelState::decodeCode(std::uint8_t code) {
     // Step-size adaptation with the masks of 13/17-bit registers: from Y = 0
     // a first code of 0 or 15 wraps DIF and lands on 5120, not 544.
     const unsigned m = dqs ? 15u - i : i;
-    const unsigned dif = (32u * kW[m] - static_cast<unsigned>(Y)) & 0x1FFFFu;
+    const unsigned dif = (32u * at(kW, m) - static_cast<unsigned>(Y)) & 0x1FFFFu;
     const unsigned difsx = (dif & 0x10000u) ? (dif >> 5) + 4096u : (dif >> 5);
     const unsigned yut = (static_cast<unsigned>(Y) + difsx) & 0x1FFFu;
     Y = static_cast<std::uint16_t>(yut < 544u ? 544u : (yut >= 5120u ? 5120u : yut));

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "vek/codec/adpcm.hpp"
+#include "vek/checked.hpp"
 
 namespace vek {
 
@@ -83,6 +84,7 @@ public:
         if (bytes) {
             put(bytes, kAdpcmFrameBytes);
         } else {
+            VEK_CHECK_RANGE(m_buf.data() + m_len, kAdpcmFrameBytes, m_buf.data(), m_buf.size());
             std::memset(m_buf.data() + m_len, 0, kAdpcmFrameBytes);
             m_len += kAdpcmFrameBytes;
         }
@@ -96,6 +98,7 @@ public:
 
 private:
     void put(const std::uint8_t* p, std::size_t n) {
+        VEK_CHECK_RANGE(m_buf.data() + m_len, n, m_buf.data(), m_buf.size());
         std::memcpy(m_buf.data() + m_len, p, n);
         m_len += n;
     }
@@ -118,6 +121,7 @@ public:
         while (n > 0) {
             const std::size_t room = kSectorPayload - static_cast<std::size_t>(q % kSectorBytes);
             const std::size_t k = std::min(room, n);
+            VEK_CHECK_RANGE(m_buf.data() + len, k + (k == room ? 2 : 0), m_buf.data(), m_buf.size());
             std::memcpy(m_buf.data() + len, p, k);
             len += k;
             q += k;
@@ -169,6 +173,8 @@ public:
                 continue;
             }
             const std::size_t run = std::min<std::size_t>(kSectorPayload - off, static_cast<std::size_t>(n) - i);
+            VEK_CHECK_RANGE(m_buf.data() + i, run, m_buf.data(), n);
+            VEK_CHECK_INDEX(kept + run, want + 1);
             std::memcpy(dst + kept, m_buf.data() + i, run);
             kept += run;
             i += run;
@@ -250,8 +256,12 @@ bool sc4ToAdpcm(ByteSource& in, ByteSink& out) {
         if (count < 0) return false;
         if (count < 3) return true;
         const std::size_t k = static_cast<std::size_t>(count - 3) / kFrameSlotBytes;
-        for (std::size_t i = 0; i < k; ++i)
+        for (std::size_t i = 0; i < k; ++i) {
+            // Only bytes this read delivered, never stale ones of the last group.
+            VEK_CHECK_RANGE(chunk.data() + 3 + i * kFrameSlotBytes, kAdpcmFrameBytes, chunk.data(), count);
+            VEK_CHECK_RANGE(frames.data() + i * kAdpcmFrameBytes, kAdpcmFrameBytes, frames.data(), frames.size());
             std::memcpy(frames.data() + i * kAdpcmFrameBytes, chunk.data() + 3 + i * kFrameSlotBytes, kAdpcmFrameBytes);
+        }
         const std::size_t bytes = k * kAdpcmFrameBytes;
         if (bytes && out.write(frames.data(), bytes) != bytes) return false;
         if (k != kSlotsPerGroup) return true;

@@ -91,15 +91,18 @@ bool IniFile::load(const std::string& path) {
 
 void IniFile::parse(std::string_view text) {
     lines_.clear();
-    // A UTF-8 byte order mark is not part of the first line.
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    // A UTF-8 byte order mark is not part of the first line (nor is a second
+    // one, which the text written back would otherwise start with).
+    while (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     eol_ = text.find("\r\n") != std::string_view::npos || text.find('\n') == std::string_view::npos
                ? "\r\n" : "\n";
     std::size_t pos = 0;
     while (pos < text.size()) {
         auto nl = text.find('\n', pos);
         std::string_view line = text.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        // Every CR at the end belongs to the line end: a line kept with one
+        // would be written back as a CRLF and turn an LF file into CRLF.
+        while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         lines_.push_back({std::string(line)});
         if (nl == std::string_view::npos) break;
         pos = nl + 1;

@@ -20,7 +20,7 @@
  * format tag other than 1 (the file's own tag, or 0xFFFE for a multichannel
  * or unrecognised extensible file), so the caller can name them unsupported.
  * The header is refused (handle 0) when the file is no WAVE file, when its
- * sample rate is 0, when its data chunk claims more bytes than the file holds,
+ * sample rate is 0 or above 2^31 - 1, when its data chunk claims more bytes than the file holds,
  * or when the delivered data would exceed 2^31 - 1 bytes. A data size of 0 or
  * 0xFFFFFFFF is the placeholder that streaming writers and interrupted
  * recordings leave behind, not a claim: the data then runs from the chunk's

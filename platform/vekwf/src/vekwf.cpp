@@ -535,7 +535,8 @@ VekWaveHandle ReadWaveHeader(const char* path, int16_t* bits, int16_t* channels,
                              int16_t* formatTag) {
     if (!path) return 0;
     const RiffFacts facts = walkRiff(path);
-    if (!facts.ok || facts.dataOverrun || facts.rate == 0) return 0;
+    // A rate past 2^31 - 1 would reach the caller as a negative number.
+    if (!facts.ok || facts.dataOverrun || facts.rate == 0 || facts.rate > 0x7FFFFFFFu) return 0;
 
     SF_INFO info{};
     std::unique_ptr<PatchedFile> patched;

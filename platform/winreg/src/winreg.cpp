@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "vek/platform/winreg.hpp"
+#include "vek/platform/winreg_protocol.hpp"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -28,9 +29,6 @@ constexpr int kRequestMs = 1500;
 // list of a process's windows); a longer one is not waited for or buffered.
 constexpr qsizetype kMaxLine = 1 << 20;
 QString g_directory;
-
-QByteArray enc(const QString& s) { return QUrl::toPercentEncoding(s); }
-QString dec(const QByteArray& b) { return QUrl::fromPercentEncoding(b); }
 
 bool sameText(const QString& a, const QString& b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
@@ -116,14 +114,12 @@ QStringList sockets() {
 
 std::vector<WindowRef> query(const QString& className, const QString& title, bool firstOnly) {
     std::vector<WindowRef> out;
-    const QByteArray line = "FIND\t" + enc(className) + '\t' + enc(title) + (firstOnly ? "" : "\tall");
+    const QByteArray line = protocol::findRequest(className, title, firstOnly);
     for (const auto& sock : sockets()) {
         auto reply = request(sock, line);
         if (!reply || *reply == "-") continue;
-        for (const auto& rec : reply->split('\x1f')) {
-            const auto f = rec.split('\t');
-            if (f.size() != 3) continue;
-            out.push_back({sock, f[0].toUInt(), dec(f[1]), dec(f[2])});
+        for (const auto& found : protocol::parseFindReply(*reply)) {
+            out.push_back({sock, found.id, found.className, found.title});
             if (firstOnly) return out;
         }
     }
@@ -234,37 +230,37 @@ void WindowRegistry::onConnection() {
 }
 
 QByteArray WindowRegistry::answer(const QByteArray& line) {
-    const auto f = line.split('\t');
-    const QByteArray& cmd = f.value(0);
-    if (cmd == "FIND" && f.size() >= 3) {
-        const QString cls = dec(f[1]), title = dec(f[2]);
-        const bool all = f.size() > 3;
-        QList<QByteArray> found;
+    using Command = protocol::Request::Command;
+    const protocol::Request r = protocol::parseRequest(line);
+    if (r.command == Command::Find) {
+        QList<protocol::FoundWindow> found;
         for (const auto& e : entries_) {
             if (!e.window) continue;
             const QString t = titleOf(e);
-            if ((cls.isEmpty() || sameText(cls, e.className)) && (title.isEmpty() || sameText(title, t))) {
-                found << QByteArray::number(e.id) + '\t' + enc(e.className) + '\t' + enc(t);
-                if (!all) break;
+            if ((r.className.isEmpty() || sameText(r.className, e.className)) && (r.title.isEmpty() || sameText(r.title, t))) {
+                found.push_back({e.id, e.className, t});
+                if (!r.all) break;
             }
         }
-        return found.isEmpty() ? QByteArray("-") : found.join('\x1f');
+        return protocol::findReply(found);
     }
-    Entry* e = f.size() >= 2 ? byId(f[1].toUInt()) : nullptr;
+    Entry* e = r.command == Command::Unknown ? nullptr : byId(r.id);
     if (!e) return "-";
     QWidget* w = e->window;
-    if (cmd == "ISICONIC") return w->isMinimized() ? "1" : "0";
-    if (cmd == "SHOW" && f.size() >= 3)
-        return raiseLocalWindow(w, f[2] == "minimize" ? ShowCommand::Minimize : ShowCommand::Normal) ? "1" : "0";
-    if (cmd == "FOREGROUND") {
-        if (!w->isVisible()) return "0";
-        w->raise();
-        w->activateWindow();
-        return "1";
-    }
-    if (cmd == "SEND" && f.size() >= 4) {
-        if (!handler_) return "0";
-        return QByteArray::number(handler_(w, f[2].toUInt(), QByteArray::fromBase64(f[3])));
+    switch (r.command) {
+        case Command::IsIconic: return w->isMinimized() ? "1" : "0";
+        case Command::Show:
+            return raiseLocalWindow(w, r.minimize ? ShowCommand::Minimize : ShowCommand::Normal) ? "1" : "0";
+        case Command::Foreground:
+            if (!w->isVisible()) return "0";
+            w->raise();
+            w->activateWindow();
+            return "1";
+        case Command::Send:
+            if (!handler_) return "0";
+            return QByteArray::number(handler_(w, r.message, r.data));
+        case Command::Find:
+        case Command::Unknown: break;
     }
     return "-";
 }

@@ -3,6 +3,9 @@
 #include "vek/player/player_core.hpp"
 
 #include <cstring>
+#include <iterator>
+
+#include "vek/checked.hpp"
 
 namespace vek::player {
 
@@ -157,7 +160,12 @@ void PlayerCore::bufferDone(int index) {
         stop();
         return;
     }
+    // The block and its samples fit the buffers (which lie side by side in
+    // this object), and the file gave no more than was asked.
+    VEK_CHECK_INDEX(m_layout.blockBytes, std::size(m_read) + 1);
+    VEK_CHECK_INDEX(m_layout.blockSamples, std::size(m_buffers[0]) + 1);
     const std::size_t n = m_file.read(m_read, m_layout.blockBytes);
+    VEK_CHECK_INDEX(n, m_layout.blockBytes + 1);
     if (n == 0) {
         // End of data: the other buffer plays out and its notice stops us.
         m_reading = false;

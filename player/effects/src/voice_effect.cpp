@@ -9,6 +9,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
+
+#include "vek/checked.hpp"
 
 namespace vek {
 namespace {
@@ -150,6 +153,8 @@ std::int32_t VoiceEffect::reverbSample(std::int32_t u) {
     std::int32_t S = 0;
     for (int k = 0; k < 6; ++k) {
         std::int32_t& ik = m_combIndex[k];
+        VEK_CHECK_INDEX(ik, m_rv.M[k]);
+        VEK_CHECK_INDEX(m_rv.M[k], std::size(m_comb[k]) + 1);
         const std::int32_t o = m_comb[k][ik];
         S = wrap32(static_cast<std::int64_t>(S) + o);
         const std::int32_t a = wrap32(static_cast<std::int64_t>(m_gain[k]) * o +
@@ -161,6 +166,8 @@ std::int32_t VoiceEffect::reverbSample(std::int32_t u) {
 
     // Final all-pass-like stage over F samples. (S - v) * q may pass 32 bits
     // for the larger presets at full scale: wrap it as a 32-bit register does.
+    VEK_CHECK_INDEX(m_finalIndex, m_rv.F);
+    VEK_CHECK_INDEX(m_rv.F, std::size(m_final) + 1);
     const std::int32_t v = m_final[m_finalIndex];
     const std::int32_t t = wrap32((static_cast<std::int64_t>(S) - v) * m_rv.q) >> 15;
     m_final[m_finalIndex] = wrap32(static_cast<std::int64_t>(t) + S);
@@ -178,6 +185,7 @@ void VoiceEffect::initDelay(int preset) {
     const std::int32_t P = truncToInt(static_cast<double>(p.D1) * 16);
     const std::int32_t Q = truncToInt(static_cast<double>(p.D2) * 16);
     m_N = 2 * (P + Q);
+    VEK_CHECK_INDEX(m_N - 1, std::size(m_line));
     std::fill(m_line, m_line + m_N, 0.0f);
     m_hi = 2 * P + Q - 2;
     m_lo = P + Q - 2;
@@ -187,6 +195,10 @@ void VoiceEffect::initDelay(int preset) {
 }
 
 std::int32_t VoiceEffect::delaySample(std::int32_t x) {
+    // Every tap and the write index stay within the line's N samples.
+    VEK_CHECK_INDEX(m_a1, m_N);
+    VEK_CHECK_INDEX(m_b1, m_N);
+    VEK_CHECK_INDEX(m_W, m_N);
     const double f = static_cast<double>(m_pos & 0xFFFF);
     const double v = ((65536.0 - f) * m_line[m_a1] + f * m_line[m_b1]) / 65536.0;
     m_line[m_W] = static_cast<float>(v * m_FB + x);
@@ -212,6 +224,7 @@ void VoiceEffect::initPitch(int preset) {
     const std::int32_t P = truncToInt(static_cast<double>(p.D1) * 16);
     const std::int32_t Q = truncToInt(static_cast<double>(p.D2) * 16);
     m_N = 2 * (P + Q);
+    VEK_CHECK_INDEX(m_N - 1, std::size(m_line));
     std::fill(m_line, m_line + m_N, 0.0f);
     m_hi = 2 * P + Q - 2;
     m_lo = P + Q - 2;
@@ -230,6 +243,11 @@ void VoiceEffect::initPitch(int preset) {
 }
 
 std::int32_t VoiceEffect::pitchSample(std::int32_t x) {
+    VEK_CHECK_INDEX(m_a1, m_N);
+    VEK_CHECK_INDEX(m_b1, m_N);
+    VEK_CHECK_INDEX(m_a2, m_N);
+    VEK_CHECK_INDEX(m_b2, m_N);
+    VEK_CHECK_INDEX(m_W, m_N);
     const double f = static_cast<double>(m_pos & 0xFFFF);
     const double v = (static_cast<double>(m_g1) * ((65536.0 - f) * m_line[m_a1] + f * m_line[m_b1]) +
                       static_cast<double>(m_g2) * ((65536.0 - f) * m_line[m_a2] + f * m_line[m_b2])) /
@@ -238,6 +256,7 @@ std::int32_t VoiceEffect::pitchSample(std::int32_t x) {
     const double y = v * m_G;
     if (m_fade > 0) {
         --m_fade;
+        VEK_CHECK_INDEX(m_fade, std::size(m_cos));
         m_g1 = m_table1[m_fade];
         m_g2 = m_table2[m_fade];
     }

@@ -3,6 +3,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "blocks.hpp"
 #include "tables.hpp"
+#include "vek/checked.hpp"
+
+#include <iterator>
 
 namespace vek::sp {
 
@@ -45,6 +48,8 @@ void adaptiveCodebookVector(float* exc, int t0, int fraction) {
     }
     const float* c1 = &kInterpolation3[frac];
     const float* c2 = &kInterpolation3[3 - frac];
+    VEK_CHECK_RANGE(c1, 3 * (kInterpolationTaps - 1) + 1, kInterpolation3, std::size(kInterpolation3));
+    VEK_CHECK_RANGE(c2, 3 * (kInterpolationTaps - 1) + 1, kInterpolation3, std::size(kInterpolation3));
     // Each output is one sum over 20 taps in a fixed order; four outputs are
     // computed side by side only to keep the arithmetic units busy. When the
     // delay is shorter than the subframe the sums read outputs of this loop:

@@ -3,8 +3,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "blocks.hpp"
+#include "vek/checked.hpp"
 
 namespace vek {
 
@@ -100,12 +102,20 @@ void SpDecoder::decodeFrame(const FrameParameters& prm, float* out) {
         }
         pitch[sub] = t0;
 
+        // The interpolator reads kInterpolationTaps samples either side of
+        // the delayed subframe, all within the excitation buffer.
+        VEK_CHECK_INDEX(fraction + 1, 3);
+        VEK_CHECK_RANGE(exc + offset - t0 - kInterpolationTaps, kSubframeSamples + 2 * kInterpolationTaps,
+                        exc_.buffer, std::size(exc_.buffer));
         adaptiveCodebookVector(exc + offset, t0, fraction);
 
         float code[kSubframeSamples];
         fixedCodebookVector(rest[0], rest[1], code);
         // Pitch sharpening of the innovation with the previous pitch gain.
-        for (int i = t0; i < kSubframeSamples; ++i) code[i] += exc_.sharpening * code[i - t0];
+        for (int i = t0; i < kSubframeSamples; ++i) {
+            VEK_CHECK_INDEX(i - t0, kSubframeSamples);
+            code[i] += exc_.sharpening * code[i - t0];
+        }
 
         float pitchGain;
         float codeGain;

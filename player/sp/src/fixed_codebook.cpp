@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "blocks.hpp"
+#include "vek/checked.hpp"
 
 namespace vek::sp {
 
@@ -22,6 +23,7 @@ void fixedCodebookVector(unsigned positions, unsigned signs, float code[kSubfram
 
     std::memset(code, 0, kSubframeSamples * sizeof(float));
     for (int j = 0; j < 4; ++j) {
+        VEK_CHECK_INDEX(pos[j], kSubframeSamples);
         code[pos[j]] = (signs & 1u) ? 1.0f : -1.0f;
         signs >>= 1;
     }

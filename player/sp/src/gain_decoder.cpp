@@ -5,6 +5,7 @@
 
 #include "blocks.hpp"
 #include "tables.hpp"
+#include "vek/checked.hpp"
 
 namespace vek::sp {
 
@@ -20,9 +21,9 @@ void decodeGains(unsigned index, const float code[kSubframeSamples], float pastE
                  float& codeGain) {
     // 3 bits (GA) for the first codebook, 4 bits (GB) for the second; each
     // transmitted code is mapped to its codebook row first.
-    const int row1 = kGainIndexMap1[(index >> 4) & 7u];
-    const int row2 = kGainIndexMap2[index & 15u];
-    pitchGain = kGainCodebook1[row1][0] + kGainCodebook2[row2][0];
+    const int row1 = at(kGainIndexMap1, (index >> 4) & 7u);
+    const int row2 = at(kGainIndexMap2, index & 15u);
+    pitchGain = at(kGainCodebook1, row1)[0] + at(kGainCodebook2, row2)[0];
 
     // Predicted gain: mean energy minus the innovation's own energy plus the
     // MA prediction from the past quantised energies, all in dB.

@@ -7,6 +7,7 @@
 
 #include "blocks.hpp"
 #include "tables.hpp"
+#include "vek/checked.hpp"
 
 namespace vek::sp {
 
@@ -74,15 +75,15 @@ void decodeLsp(LspDecoderState& state, unsigned l0l1, unsigned l2l3, float lsp[k
     const unsigned code2 = l2l3 & 0x1Fu;
 
     float buf[kOrder];
-    for (int j = 0; j < kOrder / 2; ++j) buf[j] = kLspCodebook1[code0][j] + kLspCodebook2[code1][j];
-    for (int j = kOrder / 2; j < kOrder; ++j) buf[j] = kLspCodebook1[code0][j] + kLspCodebook2[code2][j];
+    for (int j = 0; j < kOrder / 2; ++j) buf[j] = at(kLspCodebook1, code0)[j] + at(kLspCodebook2, code1)[j];
+    for (int j = kOrder / 2; j < kOrder; ++j) buf[j] = at(kLspCodebook1, code0)[j] + at(kLspCodebook2, code2)[j];
     expand(buf, kGap1);
     expand(buf, kGap2);
 
     // Prediction: this frame's quantiser output weighted by 1 - sum(fg),
     // plus the four past outputs weighted by the predictor of the mode.
     float lsf[kOrder];
-    const float(*fg)[kOrder] = kLspPredictor[mode];
+    const float(*fg)[kOrder] = at(kLspPredictor, mode);
     for (int j = 0; j < kOrder; ++j) {
         float v = buf[j] * kLspPredictorSum[mode][j];
         for (int k = 0; k < 4; ++k) v += state.lsfPredictorMemory[k][j] * fg[k][j];

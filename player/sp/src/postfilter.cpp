@@ -4,8 +4,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "blocks.hpp"
+#include "vek/checked.hpp"
 
 namespace vek::sp {
 
@@ -172,6 +174,9 @@ void postfilter(PostfilterState& state, const float* syn, const float a[2][kOrde
         int t0min = pitch[sub] - 3;
         if (t0min + 6 > kPitchMax) t0min = kPitchMax - 6;
 
+        // The lag search reads the residual up to t0min + 6 samples back.
+        VEK_CHECK_RANGE(res - (t0min + 6), kSubframeSamples + t0min + 6, state.residual,
+                        std::size(state.residual));
         residualFilter(num[sub], syn + offset, res, kSubframeSamples);
         float filtered[kSubframeSamples];
         pitchPostfilter(res, t0min, filtered);

@@ -14,6 +14,8 @@
 
 #include <functional>
 
+#include "vek/platform/clipboard_formats.hpp"
+
 class QMimeData;
 class QLineEdit;
 class QPushButton;
@@ -33,13 +35,8 @@ using NoticeFn = std::function<void(QWidget* owner, const QString& title, const 
 void setNoticeHandler(NoticeFn fn);
 void notify(QWidget* owner, const QString& title, const QString& text);
 
-// Clipboard contents for files.
-QMimeData* makeFileMimeData(const QStringList& paths, bool cut);
-struct ClipboardFiles {
-    QStringList paths;   // local paths only
-    bool cut = false;
-};
-ClipboardFiles readFileMimeData(const QMimeData* data);
+// Clipboard contents for files: makeFileMimeData, readFileMimeData and
+// ClipboardFiles in clipboard_formats.hpp.
 void copyToClipboard(const QStringList& paths, bool cut);
 ClipboardFiles clipboardFiles();
 
