@@ -293,6 +293,15 @@ void Transport::runWhenIdle(std::function<void()> command) {
         command();
 }
 
+void Transport::handleMessage(std::uint32_t message, crp2::Header header) {
+    if (message == crp2::kMmWimData)
+        waveInData(header);
+    else if (message == crp2::kMmWomDone)
+        waveOutDone(header);
+    else if (message == kRunDeferred)
+        runDeferred();
+}
+
 void Transport::runDeferred() {
     while (!m_deferred.empty() && !finishing()) {
         auto c = std::move(m_deferred.front());
@@ -609,8 +618,8 @@ void Transport::finishRecording() {
     m_curTCount = getTCountFromTrackPos();
     m_state = State::Stopped;
     m_view.setApplicationTitle(kTitleIdle);
-    if (!m_closing)
-        runDeferred();
+    if (!m_closing && !m_deferred.empty())
+        m_target.post(kRunDeferred, 0);
 }
 
 void Transport::recordingWriteFailed() {
@@ -660,8 +669,8 @@ void Transport::recordingWriteFailed() {
     btnEnable();
     m_view.setStatusText(0, "");
     m_view.message(text, Icon::Error);
-    if (!m_closing)
-        runDeferred();
+    if (!m_closing && !m_deferred.empty())
+        m_target.post(kRunDeferred, 0);
 }
 
 // ---------------------------------------------------------------- cuts

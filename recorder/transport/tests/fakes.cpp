@@ -204,10 +204,7 @@ int Rig::pump(int limit) {
     while (!target.queue.empty() && (limit < 0 || n < limit)) {
         auto [msg, h] = target.queue.front();
         target.queue.pop_front();
-        if (msg == crp2::kMmWimData)
-            t.waveInData(h);
-        else
-            t.waveOutDone(h);
+        t.handleMessage(msg, h);
         ++n;
         if (n > 100000) {
             ADD_FAILURE() << "the engine's messages never end";

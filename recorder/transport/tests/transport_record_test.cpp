@@ -155,6 +155,9 @@ TEST(TransportRecord, CommandsGivenBeforeTheFinalBlockWaitForIt) {
     EXPECT_FALSE(external);
     r.engine.capture(0xA1);
     r.pump(1);
+    EXPECT_EQ(r.t.state(), State::Stopped);
+    EXPECT_FALSE(external);
+    r.pump(1);
     // The final block is in the file, then Play ran (from the bar: the end, so
     // from the start), then fast forward, then the window's own command.
     EXPECT_EQ(r.work(), concat({blocks(kModeSP, 0, 4), recorded(kModeSP, 2)}));
@@ -164,6 +167,25 @@ TEST(TransportRecord, CommandsGivenBeforeTheFinalBlockWaitForIt) {
     r.pump();
     // Fast forward had moved to the end before the first request.
     EXPECT_EQ(r.engine.played.front(), Bytes(512, 0));
+}
+
+TEST(TransportRecord, LateBlocksOfAFinishedRecordingNeverReachTheNextOne) {
+    Rig r;
+    r.t.recClick(kModeSP);
+    r.engine.capture(0xA0);
+    r.pump();
+    r.t.stopClick();
+    r.t.recClick(kModeSP);  // waits for the final block
+    r.engine.capture(0xA1);  // the final block
+    r.engine.capture(0xA2);  // captured before the engine was closed
+    r.pump();
+    ASSERT_EQ(r.t.state(), State::Recording);  // the waiting command started a new recording
+    r.engine.capture(0xB0);
+    r.pump();
+    r.t.stopClick();
+    r.engine.capture(0xB1);
+    r.pump();
+    EXPECT_EQ(r.work(), concat({recorded(kModeSP, 2), Bytes(512, 0xB0), Bytes(512, 0xB1)}));
 }
 
 TEST(TransportRecord, CutAskedBeforeTheFinalBlockRunsAfterIt) {

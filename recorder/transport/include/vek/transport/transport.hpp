@@ -36,6 +36,10 @@ inline constexpr const char* kCaption = "voice lumo player";
 // The companion window told when the sound device is taken or free.
 inline constexpr const char* kBusyWindowTitle = "TARKAVoiceWizard";
 inline constexpr std::uint32_t kBusyMessage = 0x070F;
+// Posted to the window's target by the transport itself after a recording
+// ended with commands waiting: they run behind every engine message still
+// queued from that recording, so no late block reaches the next command.
+inline constexpr std::uint32_t kRunDeferred = 0x0401;
 // Windows colour values (0x00BBGGRR) of the total-time cells.
 inline constexpr std::uint32_t kColorSilver = 0x00C0C0C0;
 inline constexpr std::uint32_t kColorWhite = 0x00FFFFFF;
@@ -143,6 +147,9 @@ public:
     void trackBarMouseUp(int x);
 
     // ---- engine messages
+    // Every message that reaches the window's target: the engine's two and
+    // the transport's own kRunDeferred.
+    void handleMessage(std::uint32_t message, crp2::Header header);
     void waveInData(crp2::Header header);
     void waveOutDone(crp2::Header header);
 
