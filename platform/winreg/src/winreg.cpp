@@ -133,7 +133,11 @@ bool WindowRegistry::registerWindow(QWidget* w, const QString& className,
         server_ = s;
         connect(server_, &QLocalServer::newConnection, this, &WindowRegistry::onConnection);
     }
-    unregisterWindow(w);
+    // One window may stand under several classes (a program's application
+    // entry and its main window); registering a class again replaces it.
+    std::erase_if(entries_, [&](const Entry& e) {
+        return e.window.isNull() || (e.window == w && e.className == className);
+    });
     entries_.push_back({nextId_++, w, className, std::move(title)});
     connect(w, &QObject::destroyed, this, [this, w] { unregisterWindow(w); });
     return true;

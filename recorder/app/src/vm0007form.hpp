@@ -1,0 +1,195 @@
+// TVM0007Form: the recorder's main window. A fixed-size device face: the
+// tool panel, the strip with the drag handles, the transport panel, the
+// position bar, the two clocks of 5x7 dot cells, the level meter and the
+// three-panel status bar, under the menu bar.
+//
+// The commands of the transport, the file commands, drag and drop, mail and
+// the options live in this window; each has its handler here, shared by its
+// menu item and its button. Handlers whose work belongs to those parts are
+// still empty slots, marked as such below.
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "framelogic.hpp"
+#include "maildlg.hpp"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QSize>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+class QAction;
+class QDialog;
+class QFileDialog;
+class QFrame;
+class QLabel;
+class QMenu;
+class QToolButton;
+
+class TDisplay;
+class Tdbmeter;
+class TMousebar;
+
+namespace vekvmail {
+
+class TDragHandle;
+class TStatusBar;
+
+class TVM0007Form : public QMainWindow {
+    Q_OBJECT
+public:
+    // Where the window finds its files and how large the screen is; the
+    // defaults are the real program folder and the window's screen.
+    struct Environment {
+        QString programDir;                  // ends in '/'; empty: the executable's folder
+        std::function<QSize()> screenSize;   // empty: the screen the window is on
+        QString commandLineFile;             // the first command-line parameter
+    };
+
+    explicit TVM0007Form(const Environment& env = {}, QWidget* parent = nullptr);
+    ~TVM0007Form() override;
+
+    // The client area below the menu bar.
+    static constexpr int kClientWidth = 272;
+    static constexpr int kClientHeight = 206;
+
+    // The dialogs made after the window (voice effect, mail program, about box).
+    void setDialogs(QDialog* voiceDlg, TMailDlg* mailDlg, QDialog* aboutBox);
+    TMailDlg* mailDialog() const { return m_mailDlg; }
+
+    // ---- controls, by their designed names
+    QFrame* Panel1 = nullptr;
+    QToolButton *SBNew = nullptr, *SBOpen = nullptr, *SBSave = nullptr, *SBDelB = nullptr, *SBDelA = nullptr,
+                *SBVoice = nullptr, *SBVol = nullptr, *SBMail = nullptr, *SBMailP = nullptr;
+    QFrame* Panel4 = nullptr;
+    QLabel *Label4 = nullptr, *Label2 = nullptr;
+    TDragHandle *imgDDC = nullptr, *imgDDE = nullptr;
+    QFrame* Panel5 = nullptr;
+    QToolButton *SBFB = nullptr, *SBFF = nullptr, *SBPlay = nullptr, *SBStop = nullptr, *SBRec = nullptr,
+                *SBRec2 = nullptr, *SBRecP = nullptr;
+    TMousebar* TrackBar = nullptr;
+    QLabel *Label1 = nullptr, *Label3 = nullptr;   // "Time (H:M:S)", "Total Time (H:M:S)"
+    // Running time H H : M M : S S and total time likewise; the colon cells
+    // of the running row are Display9 and Display7, of the total row
+    // Display10 and Display8.
+    TDisplay *dspT6 = nullptr, *dspT5 = nullptr, *Display9 = nullptr, *dspT4 = nullptr,
+                              *dspT3 = nullptr, *Display7 = nullptr, *dspT2 = nullptr, *dspT1 = nullptr;
+    TDisplay *dsptT6 = nullptr, *dsptT5 = nullptr, *Display10 = nullptr, *dsptT4 = nullptr,
+                              *dsptT3 = nullptr, *Display8 = nullptr, *dsptT2 = nullptr, *dsptT1 = nullptr;
+    Tdbmeter* DBMeter = nullptr;
+    TStatusBar* StatusBar = nullptr;
+    QFileDialog *OpenDialog = nullptr, *SaveDialog = nullptr;
+
+    QMenu *File1 = nullptr, *Edit1 = nullptr, *Control1 = nullptr, *Option1 = nullptr, *Send1 = nullptr,
+          *Help1 = nullptr;
+    QAction *MNew = nullptr, *MOpen = nullptr, *MSave = nullptr, *MSaveAs = nullptr, *MExit = nullptr;
+    QAction *MDelB = nullptr, *MDelA = nullptr;
+    QAction *MPlay = nullptr, *MFB = nullptr, *MFF = nullptr, *MStop = nullptr, *MRec = nullptr, *MRec2 = nullptr,
+            *MRecP = nullptr;
+    QAction *V1 = nullptr, *MVoice = nullptr, *mnuMailProg = nullptr, *MTop = nullptr;
+    QAction *MMailSend = nullptr, *MMailSendP = nullptr;
+    QAction *A1 = nullptr, *mnuUserGuideE = nullptr, *mnuUserGuideK = nullptr;
+
+    // ---- paths, fixed at creation
+    const QString& IniPath() const { return m_iniPath; }
+    const QString& DataDir() const { return m_dataDir; }
+    const QString& WorkFile() const { return m_workFile; }
+    const QString& TailFile() const { return m_tailFile; }
+
+    // ---- state shared with the transport and the file commands
+    TransportState transportState() const { return m_transportState; }
+    // Also sets the application title of the state.
+    void setTransportState(TransportState s);
+    std::uint8_t VoiceMode() const { return m_voiceMode; }
+    bool Modified() const { return m_modified; }
+    void setModified(bool m) { m_modified = m; }
+    // The current file: empty for a recording never saved or opened.
+    QString currentFileName() const { return m_currentFile; }
+    bool firstShowDone() const { return m_shown; }
+
+    // ---- start-up and close
+    void FormCreate();
+    void FormShow();
+    // `canClose` false keeps the window open.
+    void FormCloseQuery(bool& canClose);
+    // The file hand-over from a second instance (the path, zero-terminated).
+    // Always answers 1; the work is done once the sender has its answer.
+    qint64 WMCopyData(const QByteArray& data);
+    // What the hand-over does after its answer (public for the tests).
+    void openHandedOverFile(const QString& path);
+
+    // ---- commands (one handler per button and menu item)
+    void ExitClick();
+    void mnuMailProgClick();
+    // Work of later parts, still empty slots:
+    void NewClick();
+    void OpenClick();
+    void SaveClick();
+    void SaveAsClick();
+    void SBDelBClick();
+    void SBDelAClick();
+    void PlayClick();
+    void SBFBClick();
+    void SBFFClick();
+    void StopClick();
+    void RecClick(QObject* sender);
+    void mnuVolClick();
+    void VoiceClick();
+    void MTopClick();
+    void MailClick(QObject* sender);
+    void A1Click();
+    void mnuUserGuideEClick();
+    void mnuUserGuideKClick();
+    void TrackBarChange();
+    void TrackBarMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos);
+    void imgDDCMouseDown(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos);
+    void imgDDCMouseMove(QObject* sender, Qt::MouseButtons buttons, Qt::KeyboardModifiers shift, QPoint pos);
+    void StopR();
+    void DisplayTime(int tcount);
+    std::int32_t ShowTotalTime(const QString& fileName, bool alsoRunning);
+    void DspSize(std::int32_t bytes);
+    void RecBtnRefresh();
+    void SelectMailClient(int index);
+
+    // ---- voice files
+    bool CheckVoiceFile(const QString& name);
+    void LoadVoiceFile(const QString& source);
+    void MsgErrorOpen();
+    void ChangeFMode(std::uint8_t mode);
+
+signals:
+    // The first show has run (the tests wait for it).
+    void shownOnce();
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void buildMenus();
+    void buildPanels(QWidget* client);
+    void buildClocks(QWidget* client);
+    QToolButton* speedButton(QWidget* parent, const char* name, const char* icon, const QString& hint, int x, int y);
+    void openVoiceFileAndPlay(const QString& path);
+    QSize screenSize() const;
+    void placeFrame(QPoint target, int attempt);
+
+    Environment m_env;
+    QString m_programDir, m_iniPath, m_dataDir, m_workFile, m_tailFile;
+    QString m_currentFile;
+    TransportState m_transportState = TransportState::Stopped;
+    std::uint8_t m_voiceMode = 4;
+    bool m_modified = false;
+    bool m_shown = false;
+    QPointer<QDialog> m_voiceDlg, m_aboutBox;
+    QPointer<TMailDlg> m_mailDlg;
+};
+
+// A hint as a tool tip: a carriage return starts the second line.
+QString hintText(const QString& hint);
+
+}  // namespace vekvmail

@@ -1,0 +1,247 @@
+// The recorder as a person uses it: the real program on a virtual X display
+// under a window manager, driven by key events (xdotool). The first start
+// asks for the mail program; the menus open with their mnemonics; File >
+// Exit closes the window and writes the settings; the next start opens
+// where the last one closed. Skipped where Xvfb, openbox, xdotool or
+// xwininfo is missing.
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <memory>
+
+namespace {
+
+bool haveTools(QString& missing) {
+    for (const char* t : {"Xvfb", "openbox", "xdotool", "xwininfo", "bash"}) {
+        if (QStandardPaths::findExecutable(QString::fromLatin1(t)).isEmpty()) {
+            missing = QString::fromLatin1(t);
+            return false;
+        }
+    }
+    return true;
+}
+
+class X11Session {
+public:
+    explicit X11Session(const QString& dir) : m_dir(dir) {
+        const QString fdFile = dir + "/display";
+        // -displayfd picks a free display; the number arrives on fd 3.
+        m_xvfb.start("bash", {"-c", "exec Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>'" + fdFile + "'"});
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 15000) {
+            QFile f(fdFile);
+            if (f.open(QIODevice::ReadOnly)) {
+                const QByteArray b = f.readAll();
+                if (b.endsWith('\n')) {
+                    m_display = ":" + QString::fromLatin1(b.trimmed());
+                    break;
+                }
+            }
+            QThread::msleep(50);
+        }
+        if (m_display.isEmpty()) return;
+        m_env = QProcessEnvironment::systemEnvironment();
+        m_env.insert("DISPLAY", m_display);
+        m_env.insert("HOME", dir);
+        m_env.insert("XDG_CONFIG_HOME", dir + "/config");
+        m_env.insert("XDG_DATA_HOME", dir + "/data");
+        m_env.insert("XDG_RUNTIME_DIR", dir + "/run");
+        m_env.insert("QT_QPA_PLATFORM", "xcb");
+        m_env.remove("WAYLAND_DISPLAY");
+        QDir().mkpath(dir + "/run");
+        QFile::setPermissions(dir + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        m_wm.setProcessEnvironment(m_env);
+        m_wm.start("openbox", {});
+        m_wm.waitForStarted(5000);
+        QThread::msleep(500);
+    }
+    ~X11Session() {
+        for (QProcess* p : {&m_wm, &m_xvfb}) {
+            if (p->state() == QProcess::NotRunning) continue;
+            p->terminate();
+            if (!p->waitForFinished(3000)) {
+                p->kill();
+                p->waitForFinished(2000);
+            }
+        }
+    }
+    bool ok() const { return !m_display.isEmpty() && m_wm.state() == QProcess::Running; }
+    const QProcessEnvironment& env() const { return m_env; }
+
+    // Runs a tool on the display; its standard output.
+    QString run(const QString& tool, const QStringList& args, int* rc = nullptr) const {
+        QProcess p;
+        p.setProcessEnvironment(m_env);
+        p.start(tool, args);
+        p.waitForFinished(10000);
+        if (rc) *rc = p.exitCode();
+        return QString::fromLocal8Bit(p.readAllStandardOutput());
+    }
+    // The first visible window whose name matches, or empty.
+    QString window(const QString& nameRegex, int ms = 10000) const {
+        QElapsedTimer t;
+        t.start();
+        do {
+            const QString out = run("xdotool", {"search", "--onlyvisible", "--name", nameRegex}).trimmed();
+            if (!out.isEmpty()) return out.split('\n').first();
+            QThread::msleep(100);
+        } while (t.elapsed() < ms);
+        return {};
+    }
+    bool gone(const QString& nameRegex, int ms = 5000) const {
+        QElapsedTimer t;
+        t.start();
+        do {
+            if (run("xdotool", {"search", "--onlyvisible", "--name", nameRegex}).trimmed().isEmpty()) return true;
+            QThread::msleep(100);
+        } while (t.elapsed() < ms);
+        return false;
+    }
+    int visibleWindowsOf(qint64 pid) const {
+        const QString out = run("xdotool", {"search", "--onlyvisible", "--pid", QString::number(pid), ""}).trimmed();
+        return out.isEmpty() ? 0 : int(out.split('\n').size());
+    }
+    // Waits (a loaded machine is slow to map a popup) until the process shows
+    // `n` windows; the count last seen.
+    int waitForWindowsOf(qint64 pid, int n, int ms = 4000) const {
+        QElapsedTimer t;
+        t.start();
+        int c = visibleWindowsOf(pid);
+        while (c != n && t.elapsed() < ms) {
+            QThread::msleep(100);
+            c = visibleWindowsOf(pid);
+        }
+        return c;
+    }
+    void keys(const QString& window, const QStringList& seq) const {
+        run("xdotool", {"windowactivate", "--sync", window});
+        for (const QString& k : seq) {
+            run("xdotool", {"key", "--clearmodifiers", k});
+            QThread::msleep(250);
+        }
+    }
+    // Client geometry: x, y, width, height.
+    QList<int> geometry(const QString& window) const {
+        const QString out = run("xwininfo", {"-id", window});
+        QList<int> g;
+        for (const char* key : {"Absolute upper-left X:", "Absolute upper-left Y:", "Width:", "Height:"}) {
+            const QRegularExpression re(QRegularExpression::escape(QString::fromLatin1(key)) + "\\s+(-?\\d+)");
+            const auto m = re.match(out);
+            g << (m.hasMatch() ? m.captured(1).toInt() : -99999);
+        }
+        return g;
+    }
+
+private:
+    QString m_dir;
+    QString m_display;
+    QProcess m_xvfb, m_wm;
+    QProcessEnvironment m_env;
+};
+
+QByteArray readIni(const QString& p) {
+    QFile f(p);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
+TEST(RecorderOnX11, MnemonicsExitAndSettingsAsAPersonUsesIt) {
+    QString missing;
+    if (!haveTools(missing)) GTEST_SKIP() << missing.toStdString() << " is not installed";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    X11Session x(dir.path());
+    if (!x.ok()) GTEST_SKIP() << "no virtual display or window manager could be started";
+    const QString ini = dir.path() + "/config/voice-lumo/VEKVMAIL.INI";
+
+    QProcess app;
+    app.setProcessEnvironment(x.env());
+    app.start(VEKVMAIL_EXE, {});
+    ASSERT_TRUE(app.waitForStarted(5000));
+
+    // First run: the mail-program dialog. Alt+U picks "O&utlook", Enter confirms.
+    const QString dlg = x.window("^Select Mail Program$", 20000);
+    ASSERT_FALSE(dlg.isEmpty()) << "the first start did not ask for the mail program";
+    x.keys(dlg, {"alt+u", "Return"});
+    ASSERT_TRUE(x.gone("^Select Mail Program$"));
+    EXPECT_EQ(readIni(ini), "[Main]\r\nMailProg=2\r\nMailRun=0\r\n");
+
+    const QString main = x.window("^voice lumo player \\[New\\]$");
+    ASSERT_FALSE(main.isEmpty());
+    const QList<int> g = x.geometry(main);
+    EXPECT_EQ(g[2], 272);
+    EXPECT_GT(g[3], 206) << "the menu bar lies outside the 272 x 206 client area";
+    EXPECT_LT(g[3], 206 + 40);
+
+    // Each menu opens with Alt and its letter (a popup window appears), and
+    // Escape closes it again.
+    const int before = x.visibleWindowsOf(app.processId());
+    ASSERT_GE(before, 1);
+    for (const char* key : {"alt+f", "alt+e", "alt+c", "alt+o", "alt+s", "alt+h"}) {
+        x.keys(main, {QString::fromLatin1(key)});
+        EXPECT_EQ(x.waitForWindowsOf(app.processId(), before + 1), before + 1) << key << " opened no menu";
+        x.keys(main, {"Escape", "Escape"});
+        EXPECT_EQ(x.waitForWindowsOf(app.processId(), before), before) << key << " menu did not close";
+    }
+    // An item by its mnemonic: Option > Mail Program... shows the dialog
+    // with the stored choice; Escape cancels it and nothing is written.
+    x.keys(main, {"alt+o", "m"});
+    const QString again = x.window("^Select Mail Program$");
+    ASSERT_FALSE(again.isEmpty()) << "Alt+O, M did not open the mail-program dialog";
+    x.keys(again, {"Escape"});
+    ASSERT_TRUE(x.gone("^Select Mail Program$"));
+    EXPECT_EQ(readIni(ini), "[Main]\r\nMailProg=2\r\nMailRun=0\r\n");
+
+    // File > Exit: the program ends and writes its position.
+    x.keys(main, {"alt+f", "x"});
+    ASSERT_TRUE(app.waitForFinished(10000)) << "File > Exit did not close the program";
+    EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app.exitCode(), 0);
+    const QByteArray text = readIni(ini);
+    EXPECT_TRUE(text.startsWith("[Main]\r\nMailProg=2\r\nMailRun=0\r\nMainLeft=")) << text.toStdString();
+    EXPECT_TRUE(text.endsWith("\r\nStayOnTop=0\r\n")) << text.toStdString();
+    EXPECT_TRUE(QDir(dir.path() + "/data/voice-lumo/DATA").entryList(QDir::Files).isEmpty())
+        << "the working file was left behind";
+
+    // The next start opens at the stored place (the outer corner of the
+    // window) without asking again, and stores the same place on Exit.
+    {
+        QFile f(ini);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("[Main]\r\nMailProg=2\r\nMailRun=0\r\nMainLeft=100\r\nMainTop=80\r\nStayOnTop=0\r\n");
+    }
+    QProcess second;
+    second.setProcessEnvironment(x.env());
+    second.start(VEKVMAIL_EXE, {});
+    ASSERT_TRUE(second.waitForStarted(5000));
+    const QString main2 = x.window("^voice lumo player \\[New\\]$", 20000);
+    ASSERT_FALSE(main2.isEmpty());
+    QThread::msleep(700);
+    EXPECT_TRUE(x.window("^Select Mail Program$", 300).isEmpty()) << "asked again although settings exist";
+    const QList<int> g2 = x.geometry(main2);
+    EXPECT_GE(g2[0], 100);
+    EXPECT_LE(g2[0], 110);
+    EXPECT_GE(g2[1], 80) << "the client lies below the title bar";
+    EXPECT_LE(g2[1], 120);
+    x.keys(main2, {"alt+f", "x"});
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_TRUE(readIni(ini).contains("\r\nMainLeft=100\r\nMainTop=80\r\n")) << readIni(ini).toStdString();
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
