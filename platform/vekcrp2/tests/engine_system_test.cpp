@@ -44,7 +44,8 @@ public:
     void setRunningDigits(Pair, char, char) override {}
     void setTotalDigits(Pair, char, char) override {}
     void setTotalColor(std::uint32_t) override {}
-    void setTrackPosition(int) override {}
+    void setTrackPosition(int p) override { pos = p; }
+    int trackPosition() override { return pos; }
     void focusTrackBar() override {}
     void setMeter(int p) override { maxMeter = std::max(maxMeter, p); }
     void setStatusText(int, const std::string&) override {}
@@ -59,6 +60,7 @@ public:
     int effectSliderPosition() override { return slider; }
     std::vector<std::string> messages;
     int maxMeter = 0;
+    int pos = 0;
     int effect = 0, slider = 80;
 };
 

@@ -141,7 +141,7 @@ void Transport::notifyBusy(bool busy) {
 // ---------------------------------------------------------------- positions and times
 
 std::int32_t Transport::getTCountFromTrackPos() const {
-    return roundEven(static_cast<double>(m_trackPos) * static_cast<double>(m_workFileSize) /
+    return roundEven(static_cast<double>(m_view.trackPosition()) * static_cast<double>(m_workFileSize) /
                      (static_cast<double>(kTrackMax) * blockBytes()));
 }
 
@@ -160,7 +160,6 @@ void Transport::setTrackPosition(int position) {
         position = kTrackMin;
     if (position > kTrackMax)
         position = kTrackMax;
-    m_trackPos = position;
     m_view.setTrackPosition(position);
 }
 
@@ -170,7 +169,7 @@ void Transport::displayPos(std::int32_t tcount) {
         return;
     }
     int p = getTrackPosFromTCount(tcount);
-    if (p > m_trackPos)  // never backwards
+    if (p > m_view.trackPosition())  // never backwards
         setTrackPosition(p);
 }
 
@@ -333,7 +332,7 @@ void Transport::playClick() {
 void Transport::playNow() {
     if (m_state != State::Stopped)
         return;
-    m_curTCount = m_trackPos < kTrackMax - 1 ? getTCountFromTrackPos() : 0;
+    m_curTCount = m_view.trackPosition() < kTrackMax - 1 ? getTCountFromTrackPos() : 0;
     displayTime(m_curTCount);
     m_state = State::Stopped;
     m_lastOutPtr = nullptr;
@@ -428,9 +427,15 @@ void Transport::closeDown() {
     if (m_state == State::Playing)
         stopR();
     if (m_state == State::Recording) {
-        m_engineRunning = false;
+        if (m_engineRunning) {
+            m_engineRunning = false;
+            btnEnable();
+            m_view.setStatusText(0, "");
+        }
         finishRecording();
     }
+    // The window may yet stay open (the user cancels the close).
+    m_closing = false;
 }
 
 // ---------------------------------------------------------------- seek
@@ -464,7 +469,7 @@ void Transport::trackBarChange(int position) {
         position = kTrackMin;
     if (position > kTrackMax)
         position = kTrackMax;
-    m_trackPos = position;
+    m_view.setTrackPosition(position);
     m_curTCount = getTCountFromTrackPos();
     displayTime(m_curTCount);
     if (m_state == State::Playing && m_file)
@@ -689,7 +694,7 @@ void Transport::cutNow(bool before) {
     bool yes = m_view.confirm(before ? kMsgConfirmDelBefore : kMsgConfirmDelAfter);
     if (m_state != State::Stopped || !yes)
         return;
-    if (before ? m_trackPos <= kTrackMin : m_trackPos >= kTrackMax)
+    if (before ? m_view.trackPosition() <= kTrackMin : m_view.trackPosition() >= kTrackMax)
         return;
     const std::int64_t cut = getFilePosFromTrackPos();
     // The kept part goes to the tail file first; the working file is replaced

@@ -91,6 +91,7 @@ public:
     void setTotalDigits(Pair p, char high, char low) override;
     void setTotalColor(std::uint32_t c) override { totalColor = c; }
     void setTrackPosition(int p) override { trackPos = p; }
+    int trackPosition() override { return trackPos; }
     void focusTrackBar() override { ++focus; }
     void setMeter(int p) override { meter = p; }
     void setStatusText(int panel, const std::string& text) override { status[panel] = text; }

@@ -220,6 +220,11 @@ TEST(TransportRecord, CloseDuringARecordingFinishesTheFileFirst) {
     EXPECT_EQ(r.work(), concat({blocks(kModeHQ, 0, 2), recorded(kModeHQ, 2), blocks(kModeHQ, 2, 5)}));
     EXPECT_FALSE(r.engine.playing);
     EXPECT_EQ(r.view.busyNotices.back(), false);
+    EXPECT_TRUE(r.t.enabled(Group::Play));
+    // A close the user then cancels leaves a transport that works on.
+    r.t.playClick();
+    EXPECT_EQ(r.t.state(), State::Playing);
+    r.t.stopClick();
     // Also after a stop request whose final block never came.
     Rig s;
     s.t.recClick(kModeSP);

@@ -109,6 +109,8 @@ public:
     virtual void setTotalColor(std::uint32_t colorRef) = 0;
     // Moves the bar from the program (raises no change notice).
     virtual void setTrackPosition(int position) = 0;
+    // Where the bar stands now (the user may have moved it).
+    virtual int trackPosition() = 0;
     virtual void focusTrackBar() = 0;
     virtual void setMeter(int position) = 0;
     virtual void setStatusText(int panel, const std::string& text) = 0;
@@ -157,7 +159,7 @@ public:
     void stopR();
     // The window is closing: the engine is stopped and the working file
     // finished (a recording keeps its blocks and gets its tail back) before
-    // the window saves or deletes it. Deferred commands are dropped.
+    // the window saves or deletes it. Waiting commands are dropped.
     void closeDown();
     // A stop was asked during a recording and its final block is not yet
     // handled: commands wait until it is.
@@ -199,7 +201,7 @@ public:
     std::int32_t recEndTCount() const { return m_recEndTCount; }
     std::int64_t workFileSize() const { return m_workFileSize; }
     std::int32_t totalSecs() const { return m_totalSecs; }
-    int trackPosition() const { return m_trackPos; }
+    int trackPosition() const { return m_view.trackPosition(); }
     bool enabled(Group g) const { return m_enabled[static_cast<int>(g)]; }
     const std::string& workFile() const { return m_workFile; }
     const std::string& tailFile() const { return m_tailFile; }
@@ -241,7 +243,6 @@ private:
     std::int64_t m_workFileSize = 0;
     std::int32_t m_totalSecs = 0;
     std::int32_t m_shownHour = 0, m_shownMin = 0, m_shownSec = 0;
-    int m_trackPos = 0;
     bool m_enabled[kGroupCount] = {};
     std::unique_ptr<File> m_file;  // the working file during one play or recording
     std::deque<std::function<void()>> m_deferred;
