@@ -100,6 +100,13 @@ int QtAudioEngine::preWaveIn(MessageTarget& target, std::uint8_t mode) {
     m_pending.assign(static_cast<std::size_t>(blockSamplesOf(mode)), 0);
     m_pendingBytes = 0;
     connect(io, &QIODevice::readyRead, this, &QtAudioEngine::onCaptureReady);
+    // A device that goes away mid-recording (unplugged, server gone) sends
+    // nothing more; silent blocks keep the recording's clock going, so that
+    // Stop still gets the final block it waits for.
+    connect(src, &QAudioSource::stateChanged, this, [this, src](QAudio::State st) {
+        if (src == m_source && st == QAudio::StoppedState && src->error() != QAudio::NoError)
+            startSilence();
+    });
     return kOk;
 }
 
@@ -118,16 +125,36 @@ void QtAudioEngine::onCaptureReady() {
         m_pendingBytes += static_cast<std::size_t>(got);
         if (m_pendingBytes < n * 2)
             continue;
-        InSlot& s = m_in[m_inNext];
-        std::copy(m_pending.begin(), m_pending.end(), s.pcm.begin());
-        if (!m_inCoder.encode(m_pending.data(), s.data.data()))
-            std::fill(s.data.begin(), s.data.end(), std::uint8_t{0});
-        m_pendingBytes = 0;
-        ++m_capturedBlocks;
-        const Header h = makeHeader(m_inNext);
-        m_inNext = (m_inNext + 1) % kInSlots;
-        m_inTarget->post(kMmWimData, h);
+        deliverBlock();
     }
+}
+
+void QtAudioEngine::startSilence() {
+    if (!m_silenceTimer) {
+        m_silenceTimer = new QTimer(this);
+        connect(m_silenceTimer, &QTimer::timeout, this, [this] {
+            if (!m_source)
+                return;
+            // The rest of the block being filled, then whole blocks of silence.
+            std::fill(m_pending.begin() + static_cast<std::ptrdiff_t>(m_pendingBytes / 2), m_pending.end(),
+                      std::int16_t{0});
+            m_pendingBytes = m_pending.size() * 2;
+            deliverBlock();
+        });
+    }
+    m_silenceTimer->start(blockSamplesOf(m_inMode) * 1000 / sampleRateOf(m_inMode));
+}
+
+void QtAudioEngine::deliverBlock() {
+    InSlot& s = m_in[m_inNext];
+    std::copy(m_pending.begin(), m_pending.end(), s.pcm.begin());
+    if (!m_inCoder.encode(m_pending.data(), s.data.data()))
+        std::fill(s.data.begin(), s.data.end(), std::uint8_t{0});
+    m_pendingBytes = 0;
+    ++m_capturedBlocks;
+    const Header h = makeHeader(m_inNext);
+    m_inNext = (m_inNext + 1) % kInSlots;
+    m_inTarget->post(kMmWimData, h);
 }
 
 const std::uint8_t* QtAudioEngine::getInDataPtr(Header header, std::uint8_t, int) {
@@ -145,7 +172,10 @@ const std::int16_t* QtAudioEngine::getInDataPtrOnly(Header header) {
 void QtAudioEngine::postWaveIn(std::uint8_t) {
     if (!m_source)
         return;
+    if (m_silenceTimer)
+        m_silenceTimer->stop();
     disconnect(m_sourceIo, nullptr, this, nullptr);
+    disconnect(m_source, nullptr, this, nullptr);
     m_source->stop();
     delete m_source;
     m_source = nullptr;
@@ -185,9 +215,16 @@ int QtAudioEngine::preWaveOut(MessageTarget& target, std::uint8_t mode, int effe
     m_ready.clear();
     m_frontOffset = 0;
     m_started = false;
+    m_sinkFailed = false;
     connect(sink, &QAudioSink::stateChanged, this, [this, sink](QAudio::State st) {
-        if (sink == m_sink && m_started && st == QAudio::IdleState && sink->error() == QAudio::UnderrunError)
+        if (sink != m_sink)
+            return;
+        if (m_started && st == QAudio::IdleState && sink->error() == QAudio::UnderrunError)
             ++m_underruns;
+        // A device that goes away mid-playback takes no more data: the blocks
+        // are passed over from now on, so playback still comes to its end.
+        if (st == QAudio::StoppedState && sink->error() != QAudio::NoError)
+            m_sinkFailed = true;
     });
     if (!m_feedTimer) {
         m_feedTimer = new QTimer(this);
@@ -226,6 +263,16 @@ void QtAudioEngine::feedOutput() {
     if (!m_sink || !m_sinkIo)
         return;
     const std::size_t blockBytes = static_cast<std::size_t>(blockSamplesOf(m_outMode)) * 2;
+    if (m_sinkFailed) {
+        while (!m_ready.empty()) {
+            const int slot = m_ready.front();
+            m_ready.pop_front();
+            m_frontOffset = 0;
+            if (m_outTarget)
+                m_outTarget->post(kMmWomDone, makeHeader(slot));
+        }
+        return;
+    }
     qint64 room = m_sink->bytesFree();
     while (room > 0 && !m_ready.empty()) {
         const int slot = m_ready.front();

@@ -64,6 +64,8 @@ private:
     };
 
     void onCaptureReady();
+    void deliverBlock();
+    void startSilence();
     void feedOutput();
     void retireSink();
 
@@ -85,6 +87,7 @@ private:
     std::unique_ptr<InSlot[]> m_in;
     int m_inNext = 0;
     std::uint64_t m_capturedBlocks = 0;
+    QTimer* m_silenceTimer = nullptr;
 
     QAudioSink* m_sink = nullptr;
     QIODevice* m_sinkIo = nullptr;
@@ -94,6 +97,7 @@ private:
     std::size_t m_frontOffset = 0;  // bytes of m_ready.front() already written
     OutSlot m_scratch;              // for a header of an earlier session
     bool m_started = false;
+    bool m_sinkFailed = false;
     int m_underruns = 0;
 };
 
