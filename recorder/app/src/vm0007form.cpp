@@ -2,6 +2,7 @@
 #include "vm0007form.hpp"
 
 #include "draghandle.hpp"
+#include "formtransport.hpp"
 #include "icons.hpp"
 #include "maildlg.hpp"
 #include "startup.hpp"
@@ -11,6 +12,9 @@
 #include "vek/recwidgets/display.hpp"
 #include "vek/recwidgets/mousebar.hpp"
 #include "vekcdc5.h"
+#include "vek/crp2/qtengine.hpp"
+#include "vek/crp2/qtmessages.hpp"
+#include "vek/transport/transport.hpp"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -113,7 +117,12 @@ TVM0007Form::TVM0007Form(const Environment& env, QWidget* parent) : QMainWindow(
     FormCreate();
 }
 
-TVM0007Form::~TVM0007Form() = default;
+TVM0007Form::~TVM0007Form() {
+    // A window destroyed without closing still leaves the engine closed.
+    if (m_transport) m_transport->closeDown();
+    m_transport.reset();
+    m_engine.reset();
+}
 
 void TVM0007Form::setDialogs(QDialog* voiceDlg, TMailDlg* mailDlg, QDialog* aboutBox) {
     m_voiceDlg = voiceDlg;
@@ -441,6 +450,16 @@ void TVM0007Form::FormCreate() {
     setTransportState(TransportState::Stopped);
     m_voiceMode = 4;
 
+    if (m_env.audioEngine) m_engine = m_env.audioEngine();
+    if (!m_engine) m_engine = std::make_unique<vek::crp2::QtAudioEngine>();
+    m_engineTarget = std::make_unique<vek::crp2::QtMessageTarget>(
+        [this](std::uint32_t msg, vek::crp2::Header h) { transportCommand([&] { m_transport->handleMessage(msg, h); }); });
+    m_files = std::make_unique<vek::transport::StdFileSystem>();
+    m_transportView = std::make_unique<TFormTransportView>(*this);
+    m_transport = std::make_unique<vek::transport::Transport>(*m_engine, *m_engineTarget, *m_files, *m_transportView,
+                                                              QFile::encodeName(m_workFile).toStdString(),
+                                                              QFile::encodeName(m_tailFile).toStdString());
+
     const MainSettings s = readMainSettings(m_iniPath.toStdString());
     MTop->setChecked(s.stayOnTop);
     setWindowFlag(Qt::WindowStaysOnTopHint, s.stayOnTop);
@@ -492,6 +511,9 @@ void TVM0007Form::placeFrame(QPoint target, int attempt) {
 void TVM0007Form::FormCloseQuery(bool& canClose) {
     canClose = true;
     if (m_transportState != TransportState::Stopped) StopR();
+    // A recording still waiting for its final block is finished now: the
+    // working file is complete before it is saved or deleted.
+    transportCommand([this] { m_transport->closeDown(); });
     SaveAnswer answer = SaveAnswer::No;
     if (m_modified) {
         switch (askSaveChanges(this)) {
@@ -644,6 +666,63 @@ void TVM0007Form::ChangeFMode(std::uint8_t mode) {
     StatusBar->setPanelText(2, QString::fromLatin1(modeName(mode)));
 }
 
+// ---------------------------------------------------------------- transport
+// The transport's commands: the window hands its mode over, the transport
+// does the work and drives the controls, the mode comes back (a recording
+// sets it).
+
+void TVM0007Form::transportCommand(const std::function<void()>& command) {
+    m_transport->setVoiceMode(m_voiceMode);
+    command();
+    m_voiceMode = m_transport->voiceMode();
+}
+
+void TVM0007Form::PlayClick() {
+    transportCommand([this] { m_transport->playClick(); });
+}
+void TVM0007Form::StopClick() {
+    transportCommand([this] { m_transport->stopClick(); });
+}
+void TVM0007Form::RecClick(QObject* sender) {
+    const std::uint8_t mode = (sender == SBRec || sender == MRec) ? 4 : (sender == SBRec2 || sender == MRec2) ? 5 : 6;
+    transportCommand([this, mode] { m_transport->recClick(mode); });
+}
+void TVM0007Form::SBFBClick() {
+    transportCommand([this] { m_transport->rewindClick(); });
+}
+void TVM0007Form::SBFFClick() {
+    transportCommand([this] { m_transport->fastForwardClick(); });
+}
+void TVM0007Form::SBDelBClick() {
+    transportCommand([this] { m_transport->deleteBeforeClick(); });
+}
+void TVM0007Form::SBDelAClick() {
+    transportCommand([this] { m_transport->deleteAfterClick(); });
+}
+void TVM0007Form::TrackBarChange() {
+    transportCommand([this] { m_transport->trackBarChange(TrackBar->position()); });
+}
+void TVM0007Form::TrackBarMouseUp(Qt::MouseButton, Qt::KeyboardModifiers, QPoint pos) {
+    transportCommand([this, pos] { m_transport->trackBarMouseUp(pos.x()); });
+}
+void TVM0007Form::StopR() {
+    transportCommand([this] { m_transport->stopR(); });
+}
+void TVM0007Form::DisplayTime(int tcount) {
+    transportCommand([this, tcount] { m_transport->displayTime(tcount); });
+}
+std::int32_t TVM0007Form::ShowTotalTime(const QString& fileName, bool alsoRunning) {
+    std::int64_t size = 0;
+    transportCommand([&] { size = m_transport->showTotalTime(QFile::encodeName(fileName).toStdString(), alsoRunning); });
+    return static_cast<std::int32_t>(std::min<std::int64_t>(size, INT32_MAX));
+}
+void TVM0007Form::DspSize(std::int32_t bytes) {
+    transportCommand([this, bytes] { m_transport->dspSize(bytes); });
+}
+void TVM0007Form::RecBtnRefresh() {
+    transportCommand([this] { m_transport->recBtnRefresh(); });
+}
+
 // ---------------------------------------------------------------- later parts
 // The handlers below belong to the transport, the file commands, drag and
 // drop, mail and the options. They are wired to their buttons and menu items
@@ -653,13 +732,6 @@ void TVM0007Form::NewClick() {}
 void TVM0007Form::OpenClick() {}
 void TVM0007Form::SaveClick() {}
 void TVM0007Form::SaveAsClick() {}
-void TVM0007Form::SBDelBClick() {}
-void TVM0007Form::SBDelAClick() {}
-void TVM0007Form::PlayClick() {}
-void TVM0007Form::SBFBClick() {}
-void TVM0007Form::SBFFClick() {}
-void TVM0007Form::StopClick() {}
-void TVM0007Form::RecClick(QObject*) {}
 void TVM0007Form::mnuVolClick() {}
 void TVM0007Form::VoiceClick() {}
 void TVM0007Form::MTopClick() {}
@@ -667,15 +739,8 @@ void TVM0007Form::MailClick(QObject*) {}
 void TVM0007Form::A1Click() {}
 void TVM0007Form::mnuUserGuideEClick() {}
 void TVM0007Form::mnuUserGuideKClick() {}
-void TVM0007Form::TrackBarChange() {}
-void TVM0007Form::TrackBarMouseUp(Qt::MouseButton, Qt::KeyboardModifiers, QPoint) {}
 void TVM0007Form::imgDDCMouseDown(QObject*, Qt::MouseButton, Qt::KeyboardModifiers, QPoint) {}
 void TVM0007Form::imgDDCMouseMove(QObject*, Qt::MouseButtons, Qt::KeyboardModifiers, QPoint) {}
-void TVM0007Form::StopR() {}
-void TVM0007Form::DisplayTime(int) {}
-std::int32_t TVM0007Form::ShowTotalTime(const QString&, bool) { return 0; }
-void TVM0007Form::DspSize(std::int32_t) {}
-void TVM0007Form::RecBtnRefresh() {}
 void TVM0007Form::SelectMailClient(int) {}
 
 }  // namespace vekvmail

@@ -21,6 +21,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QDialog;
@@ -34,9 +35,20 @@ class TDisplay;
 class Tdbmeter;
 class TMousebar;
 
+namespace vek::crp2 {
+class AudioEngine;
+class QtAudioEngine;
+class QtMessageTarget;
+}  // namespace vek::crp2
+namespace vek::transport {
+class StdFileSystem;
+class Transport;
+}  // namespace vek::transport
+
 namespace vekvmail {
 
 class TDragHandle;
+class TFormTransportView;
 class TStatusBar;
 
 class TVM0007Form : public QMainWindow {
@@ -48,6 +60,8 @@ public:
         QString programDir;                  // ends in '/'; empty: the executable's folder
         std::function<QSize()> screenSize;   // empty: the screen the window is on
         QString commandLineFile;             // the first command-line parameter
+        // The audio engine; empty: the sound server's, through Qt Multimedia.
+        std::function<std::unique_ptr<vek::crp2::AudioEngine>()> audioEngine;
     };
 
     explicit TVM0007Form(const Environment& env = {}, QWidget* parent = nullptr);
@@ -105,6 +119,15 @@ public:
     // Also sets the application title of the state.
     void setTransportState(TransportState s);
     std::uint8_t VoiceMode() const { return m_voiceMode; }
+    // The recording and playback logic behind the transport commands.
+    vek::transport::Transport& transport() { return *m_transport; }
+    // The voice effect chosen for playback (effect 0..16, level slider 0..127).
+    int EffectIndex() const { return m_effectIndex; }
+    int EffectSliderPosition() const { return m_effectSlider; }
+    void setEffect(int index, int sliderPosition) {
+        m_effectIndex = index;
+        m_effectSlider = sliderPosition;
+    }
     bool Modified() const { return m_modified; }
     void setModified(bool m) { m_modified = m; }
     // The current file: empty for a recording never saved or opened.
@@ -187,6 +210,17 @@ private:
     bool m_shown = false;
     QPointer<QDialog> m_voiceDlg, m_aboutBox;
     QPointer<TMailDlg> m_mailDlg;
+    int m_effectIndex = 0, m_effectSlider = 80;
+
+    // The transport: engine, its messages, files and the controls it drives.
+    // The engine goes last, after the transport has closed it.
+    std::unique_ptr<vek::crp2::AudioEngine> m_engine;
+    std::unique_ptr<vek::crp2::QtMessageTarget> m_engineTarget;
+    std::unique_ptr<vek::transport::StdFileSystem> m_files;
+    std::unique_ptr<TFormTransportView> m_transportView;
+    std::unique_ptr<vek::transport::Transport> m_transport;
+    // Runs a transport command with the window's mode handed over and back.
+    void transportCommand(const std::function<void()>& command);
 };
 
 // A hint as a tool tip: a carriage return starts the second line.

@@ -1,0 +1,265 @@
+// The recorder window's transport controls on a scripted engine: the buttons
+// and menu items reach the transport, the engine's messages come back as
+// events of the window's thread, and what the transport shows lands in the
+// clocks, the meter, the bar, the status panels and the title.
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <gtest/gtest.h>
+
+#include "startup.hpp"
+#include "statusbar.hpp"
+#include "vm0007form.hpp"
+
+#include "vek/crp2/audioengine.hpp"
+#include "vek/recwidgets/dbmeter.hpp"
+#include "vek/recwidgets/display.hpp"
+#include "vek/recwidgets/mousebar.hpp"
+#include "vek/transport/transport.hpp"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+using namespace vekvmail;
+namespace crp2 = vek::crp2;
+
+namespace {
+
+// Delivers blocks when the test says so; asks for output as a device would.
+class ScriptedEngine : public crp2::AudioEngine {
+public:
+    int preWaveIn(crp2::MessageTarget& t, std::uint8_t mode) override {
+        m_target = &t;
+        m_mode = mode;
+        capturing = true;
+        return inResult;
+    }
+    const std::uint8_t* getInDataPtr(crp2::Header h, std::uint8_t, int) override { return m_in.at(h).data(); }
+    const std::int16_t* getInDataPtrOnly(crp2::Header h) override { return m_pcm.at(h).data(); }
+    void postWaveIn(std::uint8_t) override {
+        capturing = false;
+        workFileAtClose = QFileInfo::exists(workFile);
+    }
+    int preWaveOut(crp2::MessageTarget& t, std::uint8_t mode, int, int) override {
+        m_target = &t;
+        m_mode = mode;
+        playing = true;
+        t.post(crp2::kMmWomDone, 0);
+        t.post(crp2::kMmWomDone, 1);
+        return crp2::kOk;
+    }
+    std::int16_t* getOutDataPtr(crp2::Header h, std::uint8_t mode, const std::uint8_t* block, int) override {
+        played.emplace_back(block, block + crp2::blockBytesOf(mode));
+        m_out[h].assign(static_cast<std::size_t>(crp2::blockSamplesOf(mode)), 0);
+        return m_out[h].data();
+    }
+    void effect(std::int16_t* s) override {
+        for (crp2::Header h = 0; h < 2; ++h)
+            if (playing && m_out[h].data() == s) m_target->post(crp2::kMmWomDone, h);
+    }
+    void postWaveOut(std::uint8_t) override { playing = false; }
+
+    // One captured block of `fill` bytes whose samples swing by `swing`.
+    void capture(std::uint8_t fill, std::int16_t swing) {
+        m_in.emplace_back(static_cast<std::size_t>(crp2::blockBytesOf(m_mode)), fill);
+        std::vector<std::int16_t> pcm(static_cast<std::size_t>(crp2::blockSamplesOf(m_mode)));
+        for (std::size_t i = 0; i < pcm.size(); ++i) pcm[i] = i % 2 ? swing : static_cast<std::int16_t>(-swing);
+        m_pcm.push_back(pcm);
+        m_target->post(crp2::kMmWimData, m_in.size() - 1);
+    }
+
+    int inResult = crp2::kOk;
+    bool capturing = false, playing = false, workFileAtClose = false;
+    QString workFile;
+    std::vector<std::vector<std::uint8_t>> played;
+
+private:
+    crp2::MessageTarget* m_target = nullptr;
+    std::uint8_t m_mode = 4;
+    std::vector<std::vector<std::uint8_t>> m_in;
+    std::vector<std::vector<std::int16_t>> m_pcm;
+    std::array<std::vector<std::int16_t>, 2> m_out;
+};
+
+void spin(int ms = 50) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// Answers the next modal box with `button`.
+void answerNextBox(QMessageBox::StandardButton button) {
+    QTimer::singleShot(50, [button] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->button(button)->click();
+    });
+}
+
+QString clock(const std::array<TDisplay*, 6>& d) {
+    return QString("%1%2:%3%4:%5%6")
+        .arg(d[0]->digit()).arg(d[1]->digit()).arg(d[2]->digit()).arg(d[3]->digit()).arg(d[4]->digit()).arg(d[5]->digit());
+}
+
+struct Recorder {
+    QTemporaryDir dir;
+    ScriptedEngine* engine = nullptr;
+    std::unique_ptr<TVM0007Form> form;
+    Recorder() {
+        qputenv("XDG_CONFIG_HOME", (dir.path() + "/config").toUtf8());
+        qputenv("XDG_DATA_HOME", (dir.path() + "/data").toUtf8());
+        QDir().mkpath(dir.path() + "/bin");
+        QFile ini(dir.path() + "/config/voice-lumo/VEKVMAIL.INI");
+        QDir().mkpath(QFileInfo(ini).path());
+        ini.open(QIODevice::WriteOnly);
+        ini.write("[Main]\r\n");
+        ini.close();
+        TVM0007Form::Environment env;
+        env.programDir = dir.path() + "/bin/";
+        env.screenSize = [] { return QSize(1024, 768); };
+        env.audioEngine = [this] {
+            auto e = std::make_unique<ScriptedEngine>();
+            engine = e.get();
+            return std::unique_ptr<crp2::AudioEngine>(std::move(e));
+        };
+        form = std::make_unique<TVM0007Form>(env);
+        engine->workFile = form->WorkFile();
+        form->show();
+        spin(100);
+    }
+    ~Recorder() {
+        if (form->isVisible()) {
+            form->setModified(false);
+            form->close();
+        }
+    }
+    QString running() const { return clock({form->dspT6, form->dspT5, form->dspT4, form->dspT3, form->dspT2, form->dspT1}); }
+    QString total() const {
+        return clock({form->dsptT6, form->dsptT5, form->dsptT4, form->dsptT3, form->dsptT2, form->dsptT1});
+    }
+    QByteArray work() const {
+        QFile f(form->WorkFile());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};
+
+TEST(RecorderTransport, RecordStopPlayThroughTheControls) {
+    Recorder r;
+    TVM0007Form& f = *r.form;
+    f.SBRec2->click();  // HQ
+    spin();
+    EXPECT_EQ(f.transportState(), TransportState::Recording);
+    EXPECT_EQ(f.StatusBar->panelText(0), "Recording...");
+    EXPECT_EQ(f.StatusBar->panelText(2), "HQ");
+    EXPECT_TRUE(f.Modified());
+    for (QWidget* w : std::initializer_list<QWidget*>{f.SBPlay, f.SBRec, f.SBRec2, f.SBNew, f.SBFF, f.TrackBar, f.SBDelA})
+        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+    EXPECT_TRUE(f.SBStop->isEnabled());
+    EXPECT_EQ(f.dsptT1->onColor(), 0xC0C0C0u);
+    for (int i = 0; i < 3; ++i) r.engine->capture(std::uint8_t(0xA0 + i), 32767);
+    spin();
+    EXPECT_EQ(f.DBMeter->position(), 99);
+    EXPECT_EQ(r.running(), "00:00:01");  // 3 * 0.493 = 1.479
+    f.MStop->trigger();
+    EXPECT_TRUE(f.SBPlay->isEnabled());  // commands are back at once
+    r.engine->capture(0xA3, 0);
+    spin();
+    EXPECT_EQ(f.transportState(), TransportState::Stopped);
+    EXPECT_FALSE(r.engine->capturing);
+    EXPECT_EQ(r.work().size(), 4 * 1972);
+    EXPECT_EQ(r.work().at(3 * 1972), char(0xA3));
+    EXPECT_EQ(f.StatusBar->panelText(1), "File Size 9KB");  // 7888 -> 8160 -> 8170 -> 8202 bytes
+    EXPECT_EQ(r.total(), "00:00:02");                        // 7888 * 0.00025 = 1.972
+    EXPECT_EQ(f.dsptT1->onColor(), 0xFFFFFFu);
+    EXPECT_EQ(f.DBMeter->position(), 0);
+    EXPECT_TRUE(f.TrackBar->isEnabled());
+    EXPECT_EQ(f.TrackBar->position(), 32760);
+    EXPECT_TRUE(f.SBRec2->isEnabled());
+    EXPECT_FALSE(f.SBRec->isEnabled());
+    EXPECT_FALSE(f.SBRecP->isEnabled());
+    EXPECT_EQ(f.VoiceMode(), 5);
+
+    // The bar at the end: Play starts at the beginning and runs to the end.
+    f.SBPlay->click();
+    EXPECT_EQ(f.transportState(), TransportState::Playing);
+    spin(200);
+    EXPECT_EQ(f.transportState(), TransportState::Stopped);
+    ASSERT_EQ(r.engine->played.size(), 5u);
+    EXPECT_EQ(r.engine->played[0][0], 0xA0);
+    EXPECT_EQ(r.engine->played[4], std::vector<std::uint8_t>(1972, 0));
+    EXPECT_EQ(r.running(), "00:00:02");
+}
+
+TEST(RecorderTransport, BarClicksSeekAndCutsAskFirst) {
+    Recorder r;
+    TVM0007Form& f = *r.form;
+    f.SBRec->click();
+    for (int i = 0; i < 19; ++i) r.engine->capture(std::uint8_t(i), 100);
+    spin();
+    f.SBStop->click();
+    r.engine->capture(19, 100);
+    spin();
+    ASSERT_EQ(r.work().size(), 20 * 512);
+    // A click in the middle of the bar: (122 - 5) * 140 = 16380, block 10.
+    f.TrackBarMouseUp(Qt::LeftButton, {}, QPoint(122, 5));
+    EXPECT_EQ(f.TrackBar->position(), 16380);
+    EXPECT_EQ(r.running(), "00:00:05");
+    f.SBFF->click();
+    EXPECT_EQ(r.running(), "00:00:10");
+    f.SBFB->click();
+    f.SBFB->click();
+    EXPECT_EQ(r.running(), "00:00:00");
+    f.TrackBarMouseUp(Qt::LeftButton, {}, QPoint(122, 5));
+    answerNextBox(QMessageBox::Yes);
+    f.SBDelB->click();
+    EXPECT_EQ(r.work().size(), 10 * 512);
+    EXPECT_EQ(r.work().at(0), char(10));
+    EXPECT_EQ(f.TrackBar->position(), 0);
+    EXPECT_EQ(r.total(), "00:00:05");
+    answerNextBox(QMessageBox::No);
+    f.MDelA->trigger();
+    EXPECT_EQ(r.work().size(), 10 * 512);
+}
+
+TEST(RecorderTransport, ClosingDuringARecordingFinishesItBeforeTheFileGoes) {
+    Recorder r;
+    TVM0007Form& f = *r.form;
+    f.SBRec->click();
+    r.engine->capture(1, 100);
+    spin();
+    const QString work = f.WorkFile();
+    answerNextBox(QMessageBox::No);  // "Save changes to file?"
+    f.close();
+    spin();
+    EXPECT_FALSE(r.engine->capturing);
+    EXPECT_TRUE(r.engine->workFileAtClose) << "the engine was closed before the working file was deleted";
+    EXPECT_FALSE(QFileInfo::exists(work));
+    EXPECT_FALSE(f.isVisible());
+}
+
+TEST(RecorderTransport, RefusedDeviceShowsItsMessageAndKeepsTheWindowStopped) {
+    Recorder r;
+    TVM0007Form& f = *r.form;
+    r.engine->inResult = crp2::kDeviceBusy;
+    f.SBRecP->click();
+    spin();
+    EXPECT_EQ(f.transportState(), TransportState::Stopped);
+    auto* box = f.findChild<QMessageBox*>("TransportMessage");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "Can not open sound device.");
+    EXPECT_EQ(box->windowTitle(), "voice lumo player");
+    EXPECT_EQ(box->icon(), QMessageBox::Information);
+    box->button(QMessageBox::Ok)->click();
+    EXPECT_TRUE(f.SBRec->isEnabled());
+}
+
+}  // namespace
