@@ -8,13 +8,14 @@
 #include <csignal>
 #include <cstring>
 #include <fstream>
+#include <memory>
 
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "fakes.hpp"
+#include "vek/testsupport/tmpfs.hpp"
 #include "vek/codec/adpcm.hpp"
 #include "vek/codec/bytestream.hpp"
 #include "vek/codec/sc4.hpp"
@@ -82,16 +83,12 @@ protected:
 class FullDisk : public JobFaults {
 protected:
     void SetUp() override {
-        mnt = dir / "small";
-        fs::create_directories(mnt);
-        if (::mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=512k") != 0)
-            GTEST_SKIP() << "cannot mount a tmpfs here (needs root): " << std::strerror(errno);
-        mounted = true;
+        small = std::make_unique<vek::testsupport::TmpfsMount>(dir / "small", "512k");
+        if (!small->mounted()) GTEST_SKIP() << small->skipReason();
+        mnt = small->path();
         main.folder = mnt.string() + "/";
     }
-    void TearDown() override {
-        if (mounted) ::umount2(mnt.c_str(), MNT_DETACH);
-    }
+    void TearDown() override { small.reset(); }
     // Takes all the space left but `keep` bytes.
     void fill(std::size_t keep) {
         std::ofstream f(mnt / "filler", std::ios::binary);
@@ -105,8 +102,8 @@ protected:
         const auto size = fs::file_size(mnt / "filler");
         fs::resize_file(mnt / "filler", size > keep ? size - keep : 0);
     }
+    std::unique_ptr<vek::testsupport::TmpfsMount> small;
     fs::path mnt;
-    bool mounted = false;
 };
 
 TEST_F(FullDisk, Sc4ToWavKeepsTheOldTargetAndCountsNothing) {

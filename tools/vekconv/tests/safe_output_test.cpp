@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include <sys/mount.h>
+#include "vek/testsupport/tmpfs.hpp"
 #include <sys/stat.h>
 
 #include "vekconv_test.hpp"
@@ -102,14 +102,9 @@ TEST(VekconvSafeOutput, ToWavNeverWritesThroughALinkAndNoCreatesNothing) {
 
 TEST(VekconvSafeOutput, FullDiskKeepsTheOldWav) {
     ScratchDir s;
-    const fs::path mnt = s.path() / "small";
-    fs::create_directories(mnt);
-    if (::mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=300k") != 0)
-        GTEST_SKIP() << "cannot mount a tmpfs here (needs root): " << std::strerror(errno);
-    struct Unmount {
-        fs::path p;
-        ~Unmount() { ::umount2(p.c_str(), MNT_DETACH); }
-    } unmount{mnt};
+    const TmpfsMount small(s.path() / "small", "300k");
+    if (!small.mounted()) GTEST_SKIP() << small.skipReason();
+    const fs::path mnt = small.path();
     const fs::path sc4 = hqFile(s, "m", 8000 * 30);  // 30 s: 480 KB of WAV
     fs::copy_file(sc4, mnt / "m.sc4");
     writeFile(mnt / "m.wav", Bytes{9, 8, 7});
