@@ -62,19 +62,12 @@ unsigned modeOf(const fs::path& p) {
     return st.st_mode & 0777;
 }
 
-std::vector<std::string> namesIn(const fs::path& d) {
-    std::vector<std::string> out;
-    for (const auto& e : fs::directory_iterator(d)) out.push_back(e.path().filename().string());
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
 bool isWav(const Bytes& b) { return b.size() >= 44 && std::memcmp(b.data(), "RIFF", 4) == 0; }
 
 class JobFaults : public ::testing::Test, public JobFixture {
 protected:
     fs::path list(const std::string& name) const { return fs::path(main.folder) / name; }
-    std::vector<std::string> listing() const { return namesIn(main.folder); }
+    std::vector<std::string> listing() const { return vek::testsupport::listing(main.folder); }
 };
 
 // ------------------------------------------------------------- full disk
@@ -311,7 +304,7 @@ TEST_F(JobFaults, LinksUnderTheTargetNameAreAskedAboutAndReplacedNeverWrittenThr
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, "Write error! (f.wav)");
     EXPECT_TRUE(fs::is_symlink(list("f.wav")));
-    EXPECT_EQ(namesIn(dir / "elsewhere"), (std::vector<std::string>{"theirs.wav"}));
+    EXPECT_EQ(vek::testsupport::listing(dir / "elsewhere"), (std::vector<std::string>{"theirs.wav"}));
 
     // The other direction, every mode.
     writeFile(list("w.wav"), toneWav(9000, 1, 8000));
@@ -411,9 +404,9 @@ TEST_F(JobFaults, AKilledJobLeavesTheOldTargetAndItsLeftoversAreSweptLater) {
             EXPECT_GT(fs::file_size(list(partial)), 0u);
         }
         if (frames) {
-            ASSERT_EQ(namesIn(tempDir).size(), 1u);
-            EXPECT_EQ(safefile::ownerOf(namesIn(tempDir)[0]), child);
-            EXPECT_EQ(modeOf(tempDir / namesIn(tempDir)[0]), 0600u);
+            ASSERT_EQ(vek::testsupport::listing(tempDir).size(), 1u);
+            EXPECT_EQ(safefile::ownerOf(vek::testsupport::listing(tempDir)[0]), child);
+            EXPECT_EQ(modeOf(tempDir / vek::testsupport::listing(tempDir)[0]), 0600u);
         }
 
         ASSERT_EQ(::kill(child, SIGKILL), 0);

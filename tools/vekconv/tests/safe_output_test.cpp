@@ -26,13 +26,6 @@ unsigned modeOf(const fs::path& p) {
     return st.st_mode & 0777;
 }
 
-std::vector<std::string> namesIn(const fs::path& d) {
-    std::vector<std::string> out;
-    for (const auto& e : fs::directory_iterator(d)) out.push_back(e.path().filename().string());
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
 // An HQ recording made by to-sc4 from a tone; the WAV it came from removed.
 fs::path hqFile(const ScratchDir& s, const std::string& stem, std::size_t samples) {
     const fs::path wav = s.path() / (stem + ".wav");
@@ -62,7 +55,7 @@ TEST(VekconvSafeOutput, ReplacedOutputsKeepTheirMode) {
             EXPECT_EQ(modeOf(s.path() / name), mode) << name;
         }
     }
-    EXPECT_EQ(namesIn(s.path()), (std::vector<std::string>{"fx.wav", "in.wav", "m.adp", "m.sc4", "m.wav", "r.wav"}));
+    EXPECT_EQ(listing(s.path()), (std::vector<std::string>{"fx.wav", "in.wav", "m.adp", "m.sc4", "m.wav", "r.wav"}));
 }
 
 TEST(VekconvSafeOutput, ToWavNeverWritesThroughALinkAndNoCreatesNothing) {
@@ -112,12 +105,12 @@ TEST(VekconvSafeOutput, FullDiskKeepsTheOldWav) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Write error! (m.wav)"), std::string::npos) << r.err;
     EXPECT_EQ(readFile(mnt / "m.wav"), (Bytes{9, 8, 7}));
-    EXPECT_EQ(namesIn(mnt), (std::vector<std::string>{"m.sc4", "m.wav"}));
+    EXPECT_EQ(listing(mnt), (std::vector<std::string>{"m.sc4", "m.wav"}));
     // render and effect: the same.
     writeFile(mnt / "r.wav", Bytes{6});
     EXPECT_EQ(run("render '" + (mnt / "m.sc4").string() + "' '" + (mnt / "r.wav").string() + "'", s.path()).status, 1);
     EXPECT_EQ(readFile(mnt / "r.wav"), (Bytes{6}));
-    EXPECT_EQ(namesIn(mnt), (std::vector<std::string>{"m.sc4", "m.wav", "r.wav"}));
+    EXPECT_EQ(listing(mnt), (std::vector<std::string>{"m.sc4", "m.wav", "r.wav"}));
 }
 
 }  // namespace
