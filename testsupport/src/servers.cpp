@@ -46,7 +46,7 @@ bool exited(pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) == pid; }
 
 XServer::~XServer() { stop(); }
 
-bool XServer::start(int timeoutMs) {
+bool XServer::start(int timeoutMs, const std::string& screen) {
     stop();
     if (!haveTool("Xvfb")) {
         m_error = "Xvfb missing";
@@ -67,7 +67,7 @@ bool XServer::start(int timeoutMs) {
         ::dup2(null, 0);
         ::dup2(null, 1);
         ::dup2(null, 2);
-        ::execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+        ::execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", screen.c_str(), "-nolisten", "tcp",
                  static_cast<char*>(nullptr));
         ::_exit(127);
     }
@@ -98,9 +98,63 @@ bool XServer::start(int timeoutMs) {
     return true;
 }
 
+bool XServer::startWindowManager(const std::vector<std::string>& env, const std::string& program, int settleMs) {
+    endChild(m_wmPid);
+    if (m_display.empty()) {
+        m_error = "no display for the window manager";
+        return false;
+    }
+    if (!haveTool(program)) {
+        m_error = program + " missing";
+        return false;
+    }
+    m_wmPid = ::fork();
+    if (m_wmPid == 0) {
+        ::setenv("DISPLAY", m_display.c_str(), 1);
+        for (const std::string& e : env) {
+            const auto eq = e.find('=');
+            if (eq == std::string::npos)
+                ::unsetenv(e.c_str());
+            else
+                ::setenv(e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), 1);
+        }
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, 0);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::execlp(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    if (m_wmPid < 0) {
+        m_error = "fork failed";
+        return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(settleMs));
+    if (!windowManagerRunning()) {
+        m_error = program + " exited at once";
+        return false;
+    }
+    return true;
+}
+
+bool XServer::windowManagerRunning() const {
+    if (m_wmPid > 0 && exited(m_wmPid)) m_wmPid = -1;
+    return m_wmPid > 0;
+}
+
 void XServer::stop() {
+    endChild(m_wmPid);
     endChild(m_pid);
     m_display.clear();
+}
+
+std::vector<std::string> sessionEnvironment(const std::string& home) {
+    const std::string run = home + "/run";
+    std::error_code ec;
+    fs::create_directories(run, ec);
+    ::chmod(run.c_str(), 0700);
+    return {"HOME=" + home,          "XDG_CONFIG_HOME=" + home + "/config", "XDG_DATA_HOME=" + home + "/data",
+            "XDG_RUNTIME_DIR=" + run, "QT_QPA_PLATFORM=xcb",                "WAYLAND_DISPLAY"};
 }
 
 SoundServer::~SoundServer() { stop(); }

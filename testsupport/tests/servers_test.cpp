@@ -28,6 +28,30 @@ TEST(XServerHelper, TwoServersOnTwoDisplaysGoneAfterStop) {
     EXPECT_EQ(runProgram("xwininfo", "-root -display " + shellQuote(b.display())).status, 0);
 }
 
+// The screen asked for; a window manager on the display, the session's
+// runtime folder private, the window manager gone with the display. No
+// display: no window manager.
+TEST(XServerHelper, ScreenSizeAndOneWindowManager) {
+    if (!haveTool("Xvfb") || !haveTool("xwininfo") || !haveTool("openbox"))
+        GTEST_SKIP() << "Xvfb, xwininfo or openbox missing";
+    XServer x;
+    EXPECT_FALSE(x.startWindowManager());
+    EXPECT_FALSE(x.error().empty());
+    ASSERT_TRUE(x.start(10000, "800x600x24")) << x.error();
+    const RunResult root = runProgram("xwininfo", "-root -display " + shellQuote(x.display()));
+    EXPECT_NE(root.out.find("Width: 800"), std::string::npos) << root.out;
+    EXPECT_NE(root.out.find("Height: 600"), std::string::npos) << root.out;
+    EXPECT_FALSE(x.windowManagerRunning());
+    const std::string home = std::filesystem::temp_directory_path() / "vek-servers-test-home";
+    ASSERT_TRUE(x.startWindowManager(sessionEnvironment(home))) << x.error();
+    EXPECT_TRUE(x.windowManagerRunning());
+    EXPECT_EQ(std::filesystem::status(home + "/run").permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_all);
+    x.stop();
+    EXPECT_FALSE(x.windowManagerRunning());
+    std::filesystem::remove_all(home);
+}
+
 TEST(SoundServerHelper, NullSinkAnswersAndFolderGoes) {
     if (!haveTool("pulseaudio") || !haveTool("pactl")) GTEST_SKIP() << "pulseaudio or pactl missing";
     SoundServer s;

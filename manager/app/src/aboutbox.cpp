@@ -2,6 +2,7 @@
 #include "aboutbox.hpp"
 
 #include "startup.hpp"
+#include "vek/platform/aboutlinks.hpp"
 #include "vek/version.hpp"
 
 #include <QApplication>
@@ -99,22 +100,14 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
 
     const QString url1 = QStringLiteral(VEKSHELL_VENDOR_URL1);
     const QString url2 = QStringLiteral(VEKSHELL_VENDOR_URL2);
-    const QString docs = documentationFolder();
-    const QString readme = docs + QStringLiteral("/README.md");
-    link7_ = url1.isEmpty() ? QUrl::fromLocalFile(QFileInfo(readme).isFile() ? readme : docs) : QUrl(url1);
-    link6_ = url2.isEmpty() ? QUrl::fromLocalFile(docs) : QUrl(url2);
+    const vek::about::DocumentationLinks links = vek::about::documentationLinks(documentationFolder(), url1, url2);
+    link7_ = links.guide;
+    link6_ = links.folder;
     Label7 = label("Label7", url1.isEmpty() ? QStringLiteral("voice lumo guide (installed documentation)") : url1, 78, 88, 270);
     Label6 = label("Label6", url2.isEmpty() ? QStringLiteral("Documentation folder") : url2, 78, 108, 270);
-    for (auto [l, u] : {std::pair{Label7, link7_}, std::pair{Label6, link6_}}) {
-        // Underlined blue text with the hand cursor, opened by the desktop.
-        l->setText(QStringLiteral("<a href=\"%1\" style=\"color:#0000ff; text-decoration:underline\">%2</a>")
-                       .arg(u.toString().toHtmlEscaped(), l->text().toHtmlEscaped()));
-        l->setTextFormat(Qt::RichText);
-        l->setCursor(Qt::PointingHandCursor);
-        l->setToolTip(u.toString());
-        l->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
-        connect(l, &QLabel::linkActivated, this, [this](const QString& link) { openLink(QUrl(link)); });
-    }
+    // Opened by the desktop.
+    for (auto [l, u] : {std::pair{Label7, link7_}, std::pair{Label6, link6_}})
+        vek::about::makeLinkLabel(l, u, [this](const QUrl& url) { openLink(url); });
     btnOK = new QPushButton(QStringLiteral("OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
     btnOK->setGeometry(141, 140, 75, 25);

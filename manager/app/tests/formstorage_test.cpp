@@ -4,34 +4,26 @@
 
 #include <gtest/gtest.h>
 
+#include "vek/testsupport/files.hpp"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 using namespace vekshell;
+using vek::testsupport::readText;
 namespace fs = std::filesystem;
 
 namespace {
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 void spit(const fs::path& p, const std::string& s) {
     std::ofstream out(p, std::ios::binary);
     out << s;
 }
+// VekShell.ini in a scratch folder of its own.
 struct TempIni {
-    fs::path dir, ini;
-    TempIni() {
-        char t[] = "/tmp/vekshellini.XXXXXX";
-        dir = ::mkdtemp(t);
-        ini = dir / "VekShell.ini";
-    }
-    ~TempIni() { fs::remove_all(dir); }
+    vek::testsupport::ScratchDir scratch{"vekshellini"};
+    fs::path dir = scratch.path(), ini = dir / "VekShell.ini";
 };
 }  // namespace
 
@@ -60,7 +52,7 @@ TEST(ShellFormStorage, WritesExactlyTheKeysInOrder) {
     s.listPath = "/media/rec/VOICE/";
     s.treeWidth = 170;
     ASSERT_TRUE(writeFormSettings(t.ini.string(), s, 1024, 768));
-    EXPECT_EQ(slurp(t.ini),
+    EXPECT_EQ(readText(t.ini),
               "[Main]\r\nFlags=0\r\nShowCmd=1\r\nPixelsPerInch=96\r\n"
               "MinMaxPos(1024x768)=-1,-1,-1,-1\r\nMinMaxPos=-1,-1,-1,-1\r\n"
               "NormPos(1024x768)=100,50,730,520\r\nNormPos=100,50,730,520\r\n"

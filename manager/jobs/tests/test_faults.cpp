@@ -8,13 +8,14 @@
 #include <csignal>
 #include <cstring>
 #include <fstream>
+#include <memory>
 
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "fakes.hpp"
+#include "vek/testsupport/tmpfs.hpp"
 #include "vek/codec/adpcm.hpp"
 #include "vek/codec/bytestream.hpp"
 #include "vek/codec/sc4.hpp"
@@ -61,19 +62,12 @@ unsigned modeOf(const fs::path& p) {
     return st.st_mode & 0777;
 }
 
-std::vector<std::string> namesIn(const fs::path& d) {
-    std::vector<std::string> out;
-    for (const auto& e : fs::directory_iterator(d)) out.push_back(e.path().filename().string());
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
 bool isWav(const Bytes& b) { return b.size() >= 44 && std::memcmp(b.data(), "RIFF", 4) == 0; }
 
 class JobFaults : public ::testing::Test, public JobFixture {
 protected:
     fs::path list(const std::string& name) const { return fs::path(main.folder) / name; }
-    std::vector<std::string> listing() const { return namesIn(main.folder); }
+    std::vector<std::string> listing() const { return vek::testsupport::listing(main.folder); }
 };
 
 // ------------------------------------------------------------- full disk
@@ -82,16 +76,12 @@ protected:
 class FullDisk : public JobFaults {
 protected:
     void SetUp() override {
-        mnt = dir / "small";
-        fs::create_directories(mnt);
-        if (::mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=512k") != 0)
-            GTEST_SKIP() << "cannot mount a tmpfs here (needs root): " << std::strerror(errno);
-        mounted = true;
+        small = std::make_unique<vek::testsupport::TmpfsMount>(dir / "small", "512k");
+        if (!small->mounted()) GTEST_SKIP() << small->skipReason();
+        mnt = small->path();
         main.folder = mnt.string() + "/";
     }
-    void TearDown() override {
-        if (mounted) ::umount2(mnt.c_str(), MNT_DETACH);
-    }
+    void TearDown() override { small.reset(); }
     // Takes all the space left but `keep` bytes.
     void fill(std::size_t keep) {
         std::ofstream f(mnt / "filler", std::ios::binary);
@@ -105,8 +95,8 @@ protected:
         const auto size = fs::file_size(mnt / "filler");
         fs::resize_file(mnt / "filler", size > keep ? size - keep : 0);
     }
+    std::unique_ptr<vek::testsupport::TmpfsMount> small;
     fs::path mnt;
-    bool mounted = false;
 };
 
 TEST_F(FullDisk, Sc4ToWavKeepsTheOldTargetAndCountsNothing) {
@@ -314,7 +304,7 @@ TEST_F(JobFaults, LinksUnderTheTargetNameAreAskedAboutAndReplacedNeverWrittenThr
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, "Write error! (f.wav)");
     EXPECT_TRUE(fs::is_symlink(list("f.wav")));
-    EXPECT_EQ(namesIn(dir / "elsewhere"), (std::vector<std::string>{"theirs.wav"}));
+    EXPECT_EQ(vek::testsupport::listing(dir / "elsewhere"), (std::vector<std::string>{"theirs.wav"}));
 
     // The other direction, every mode.
     writeFile(list("w.wav"), toneWav(9000, 1, 8000));
@@ -414,9 +404,9 @@ TEST_F(JobFaults, AKilledJobLeavesTheOldTargetAndItsLeftoversAreSweptLater) {
             EXPECT_GT(fs::file_size(list(partial)), 0u);
         }
         if (frames) {
-            ASSERT_EQ(namesIn(tempDir).size(), 1u);
-            EXPECT_EQ(safefile::ownerOf(namesIn(tempDir)[0]), child);
-            EXPECT_EQ(modeOf(tempDir / namesIn(tempDir)[0]), 0600u);
+            ASSERT_EQ(vek::testsupport::listing(tempDir).size(), 1u);
+            EXPECT_EQ(safefile::ownerOf(vek::testsupport::listing(tempDir)[0]), child);
+            EXPECT_EQ(modeOf(tempDir / vek::testsupport::listing(tempDir)[0]), 0600u);
         }
 
         ASSERT_EQ(::kill(child, SIGKILL), 0);

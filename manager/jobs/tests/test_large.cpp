@@ -10,10 +10,10 @@
 #include <cstring>
 #include <fstream>
 
-#include <sys/mount.h>
 #include <sys/statvfs.h>
 
 #include "fakes.hpp"
+#include "vek/testsupport/tmpfs.hpp"
 
 namespace vek::jobs::test {
 namespace {
@@ -56,15 +56,8 @@ std::uint32_t le32(const std::uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16
 // The list folder in memory where a tmpfs can be mounted (as root): the
 // file's flush to disk before the rename then costs nothing, and the run
 // takes seconds instead of most of a minute.
-struct MemoryFolder {
-    fs::path path;
-    bool mounted = false;
-    explicit MemoryFolder(const fs::path& p) : path(p) {
-        mounted = ::mount("tmpfs", p.c_str(), "tmpfs", 0, "size=4400m") == 0;
-    }
-    ~MemoryFolder() {
-        if (mounted) ::umount2(path.c_str(), MNT_DETACH);
-    }
+struct MemoryFolder : vek::testsupport::TmpfsMount {
+    explicit MemoryFolder(const fs::path& p) : TmpfsMount(p, "4400m") {}
 };
 
 TEST(Sc4ToWavLarge, AudioPastFourGibibytesIsWrittenAsRf64WithTrueLengths) {

@@ -5,33 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include "vek/testsupport/files.hpp"
+
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
-#include <stdlib.h>
 
 using vek::ini::IniFile;
+using vek::testsupport::readText;
+using vek::testsupport::ScratchDir;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-struct TempDir {
-    fs::path dir;
-    TempDir() {
-        char tmpl[] = "/tmp/vekinilines.XXXXXX";
-        dir = ::mkdtemp(tmpl);
-    }
-    ~TempDir() { fs::remove_all(dir); }
-};
 
 const std::string kStored = "[Main]\r\nFlags=0\r\nShellListView_Path=/media/rec/\r\n";
 
@@ -39,8 +25,8 @@ const std::string kStored = "[Main]\r\nFlags=0\r\nShellListView_Path=/media/rec/
 
 // The profile function refuses and leaves the file byte for byte as it was.
 TEST(ProfileIniLines, ALineBreakInAValueInjectsNothing) {
-    TempDir t;
-    const fs::path p = t.dir / "VekShell.ini";
+    ScratchDir t("vekinilines");
+    const fs::path p = t.path() / "VekShell.ini";
     std::ofstream(p, std::ios::binary) << kStored;
     const std::string hostile[] = {
         std::string("/media/rec/odd\r\n[Evil]\r\nFlags=9"),
@@ -50,11 +36,11 @@ TEST(ProfileIniLines, ALineBreakInAValueInjectsNothing) {
     };
     for (const auto& v : hostile) {
         EXPECT_FALSE(vek::ini::writePrivateProfileString("Main", "ShellListView_Path", v, p.string()));
-        EXPECT_EQ(slurp(p), kStored);
+        EXPECT_EQ(readText(p), kStored);
     }
     EXPECT_EQ(vek::ini::getPrivateProfileInt("Main", "Flags", 5, p.string()), 0);
     EXPECT_EQ(vek::ini::getPrivateProfileString("Main", "ShellListView_Path", "", p.string()), "/media/rec/");
-    EXPECT_EQ(std::distance(fs::directory_iterator(t.dir), fs::directory_iterator()), 1);  // no temporary left
+    EXPECT_EQ(std::distance(fs::directory_iterator(t.path()), fs::directory_iterator()), 1);  // no temporary left
 }
 
 // Keys and section names that would be read as another line's kind or cut
@@ -78,14 +64,14 @@ TEST(ProfileIniLines, KeysAndSectionsThatWouldNotReadBack) {
 // given and reads back unchanged from the file: brackets, "=", ";", the
 // backslash, percent signs and blanks inside.
 TEST(ProfileIniLines, OtherCharactersRoundTripAsOneLine) {
-    TempDir t;
-    const fs::path p = t.dir / "VekShell.ini";
+    ScratchDir t("vekinilines");
+    const fs::path p = t.path() / "VekShell.ini";
     std::ofstream(p, std::ios::binary) << kStored;
     const std::string values[] = {"E:\\VOICE\\[old]=1;2\\", "100%0A done", "*.sc4;*.WAV", "a \t b", "\\n\\r"};
     for (const auto& v : values) {
         ASSERT_TRUE(vek::ini::writePrivateProfileString("Main", "ShellListView_Path", v, p.string())) << v;
         EXPECT_EQ(vek::ini::getPrivateProfileString("Main", "ShellListView_Path", "", p.string()), v);
-        EXPECT_EQ(slurp(p), "[Main]\r\nFlags=0\r\nShellListView_Path=" + v + "\r\n");
+        EXPECT_EQ(readText(p), "[Main]\r\nFlags=0\r\nShellListView_Path=" + v + "\r\n");
     }
     IniFile f;
     ASSERT_TRUE(f.load(p.string()));

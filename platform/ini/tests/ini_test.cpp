@@ -3,33 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include "vek/testsupport/files.hpp"
+
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <filesystem>
 
 using vek::ini::IniFile;
+using vek::testsupport::readText;
+using vek::testsupport::ScratchDir;
 namespace fs = std::filesystem;
-
-namespace {
-
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-struct TempDir {
-    fs::path dir;
-    TempDir() {
-        char tmpl[] = "/tmp/vekini.XXXXXX";
-        dir = ::mkdtemp(tmpl);
-    }
-    ~TempDir() { fs::remove_all(dir); }
-};
-
-}  // namespace
 
 // A file as Windows writes it: CRLF, mixed case, blanks, comments, quotes.
 TEST(ProfileIniRead, WindowsWrittenFile) {
@@ -78,29 +61,29 @@ TEST(ProfileIniWrite, UnixLineEndsStayUnix) {
 }
 
 TEST(ProfileIniFile, ProfileFunctionsRoundTrip) {
-    TempDir t;
-    const std::string p = (t.dir / "VekShell.ini").string();
+    ScratchDir t("vekini");
+    const std::string p = (t.path() / "VekShell.ini").string();
     EXPECT_EQ(vek::ini::getPrivateProfileString("Main", "X", "none", p), "none");  // no file yet
     ASSERT_TRUE(vek::ini::writePrivateProfileString("Main", "NormPos", "1,2,3,4", p));
     ASSERT_TRUE(vek::ini::writePrivateProfileString("Main", "Flags", "0", p));
     ASSERT_TRUE(vek::ini::writePrivateProfileString("Main", "NormPos", "5,6,7,8", p));
-    EXPECT_EQ(slurp(p), "[Main]\r\nNormPos=5,6,7,8\r\nFlags=0\r\n");
+    EXPECT_EQ(readText(p), "[Main]\r\nNormPos=5,6,7,8\r\nFlags=0\r\n");
     EXPECT_EQ(vek::ini::getPrivateProfileString("main", "normpos", "", p), "5,6,7,8");
     EXPECT_EQ(vek::ini::getPrivateProfileInt("Main", "Flags", 3, p), 0);
     ASSERT_TRUE(vek::ini::writePrivateProfileString("Main", "Flags", std::nullopt, p));
-    EXPECT_EQ(slurp(p), "[Main]\r\nNormPos=5,6,7,8\r\n");
+    EXPECT_EQ(readText(p), "[Main]\r\nNormPos=5,6,7,8\r\n");
     // Nothing but the profile is left in the folder (no temporary files).
-    EXPECT_EQ(std::distance(fs::directory_iterator(t.dir), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(t.path()), fs::directory_iterator()), 1);
 }
 
 TEST(ProfileIniFile, UnwritableFolderFailsAndKeepsOldFile) {
     if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
-    TempDir t;
-    const std::string p = (t.dir / "a.ini").string();
+    ScratchDir t("vekini");
+    const std::string p = (t.path() / "a.ini").string();
     ASSERT_TRUE(vek::ini::writePrivateProfileString("S", "K", "old", p));
-    fs::permissions(t.dir, fs::perms::owner_read | fs::perms::owner_exec);
+    fs::permissions(t.path(), fs::perms::owner_read | fs::perms::owner_exec);
     EXPECT_FALSE(vek::ini::writePrivateProfileString("S", "K", "new", p));
-    fs::permissions(t.dir, fs::perms::owner_all);
+    fs::permissions(t.path(), fs::perms::owner_all);
     EXPECT_EQ(vek::ini::getPrivateProfileString("S", "K", "", p), "old");
 }
 
@@ -113,20 +96,20 @@ TEST(ProfileIniFile, MissingFolderFails) {
 // Rewriting keeps what the file was: a link to a file elsewhere stays a link
 // (the file it points to gets the new text), and the permissions stay.
 TEST(ProfileIniFile, RewriteKeepsLinksAndPermissions) {
-    TempDir t;
-    fs::create_directory(t.dir / "real");
-    const fs::path real = t.dir / "real" / "VekShell.ini";
-    const fs::path link = t.dir / "VekShell.ini";
+    ScratchDir t("vekini");
+    fs::create_directory(t.path() / "real");
+    const fs::path real = t.path() / "real" / "VekShell.ini";
+    const fs::path link = t.path() / "VekShell.ini";
     ASSERT_TRUE(vek::ini::writePrivateProfileString("Main", "Flags", "0", real.string()));
     fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                               fs::perms::others_read);
     fs::create_symlink(real, link);
     ASSERT_TRUE(vek::ini::writePrivateProfileString("Main", "ShowCmd", "1", link.string()));
     EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(slurp(real), "[Main]\r\nFlags=0\r\nShowCmd=1\r\n");
+    EXPECT_EQ(readText(real), "[Main]\r\nFlags=0\r\nShowCmd=1\r\n");
     EXPECT_EQ(fs::status(real).permissions(), fs::perms::owner_read | fs::perms::owner_write |
                                                   fs::perms::group_read | fs::perms::others_read);
     // No temporary file left beside either.
-    EXPECT_EQ(std::distance(fs::directory_iterator(t.dir / "real"), fs::directory_iterator()), 1);
-    EXPECT_EQ(std::distance(fs::directory_iterator(t.dir), fs::directory_iterator()), 2);
+    EXPECT_EQ(std::distance(fs::directory_iterator(t.path() / "real"), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(t.path()), fs::directory_iterator()), 2);
 }

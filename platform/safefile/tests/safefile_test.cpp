@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include <sys/mount.h>
+#include "vek/testsupport/tmpfs.hpp"
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -175,14 +175,9 @@ TEST(SafeFileReplace, LinksAreReplacedOrFollowedNeverWrittenThrough) {
 // and no temporary file is left.
 TEST(SafeFileReplace, FullDiskKeepsTheOldFile) {
     Folder f;
-    const fs::path mnt = f.dir / "small";
-    fs::create_directory(mnt);
-    if (::mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=64k") != 0)
-        GTEST_SKIP() << "cannot mount a tmpfs here (needs root): " << std::strerror(errno);
-    struct Unmount {
-        std::string p;
-        ~Unmount() { ::umount2(p.c_str(), MNT_DETACH); }
-    } unmount{mnt.string()};
+    const vek::testsupport::TmpfsMount small(f.dir / "small", "64k");
+    if (!small.mounted()) GTEST_SKIP() << small.skipReason();
+    const fs::path mnt = small.path();
     const std::string t = (mnt / "MEMO.wav").string();
     put(t, "the old recording", 0600);
     const std::string big(1 << 20, 'x');

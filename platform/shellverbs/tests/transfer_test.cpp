@@ -6,6 +6,7 @@
 #include "vek/platform/shellverbs.hpp"
 #include "vek/platform/transfer.hpp"
 #include "vek/testsupport/qt.hpp"
+#include "vek/testsupport/tmpfs.hpp"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +20,7 @@
 
 #include <cerrno>
 #include <cstring>
-#include <sys/mount.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -63,25 +64,16 @@ struct stat statOf(const QString& path) {
 // A small volume of its own, mounted for one test.
 class Tmpfs {
 public:
-    explicit Tmpfs(const char* size) {
-        m_dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/vek-volume-XXXXXX");
-        const std::string opts = std::string("size=") + size + ",mode=0755";
-        if (::mount("tmpfs", QFile::encodeName(m_dir->path()).constData(), "tmpfs", 0, opts.c_str()) == 0)
-            m_mounted = true;
-        else
-            m_reason = std::strerror(errno);
-    }
-    ~Tmpfs() {
-        if (m_mounted) ::umount2(QFile::encodeName(m_dir->path()).constData(), MNT_DETACH);
-    }
-    bool mounted() const { return m_mounted; }
-    std::string reason() const { return "cannot mount a tmpfs (" + m_reason + "; needs root)"; }
-    QString path() const { return m_dir->path() + '/'; }
+    explicit Tmpfs(const char* size)
+        : m_dir(QDir::tempPath() + "/vek-volume-XXXXXX"),
+          m_mount(QFile::encodeName(m_dir.path()).toStdString(), size, "mode=0755") {}
+    bool mounted() const { return m_mount.mounted(); }
+    std::string reason() const { return m_mount.skipReason(); }
+    QString path() const { return m_dir.path() + '/'; }
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    bool m_mounted = false;
-    std::string m_reason;
+    QTemporaryDir m_dir;  // made before the mount, removed after it is detached
+    vek::testsupport::TmpfsMount m_mount;
 };
 
 #define REQUIRE_MOUNT(v) \

@@ -7,6 +7,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include "vek/testsupport/qtsession.hpp"
+#include "vek/testsupport/servers.hpp"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -34,49 +37,12 @@ bool haveTools(QString& missing) {
 class X11Session {
 public:
     explicit X11Session(const QString& dir) : m_dir(dir) {
-        const QString fdFile = dir + "/display";
-        // -displayfd picks a free display; the number arrives on fd 3.
-        m_xvfb.start("bash", {"-c", "exec Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>'" + fdFile + "'"});
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < 15000) {
-            QFile f(fdFile);
-            if (f.open(QIODevice::ReadOnly)) {
-                const QByteArray b = f.readAll();
-                if (b.endsWith('\n')) {
-                    m_display = ":" + QString::fromLatin1(b.trimmed());
-                    break;
-                }
-            }
-            QThread::msleep(50);
-        }
-        if (m_display.isEmpty()) return;
-        m_env = QProcessEnvironment::systemEnvironment();
-        m_env.insert("DISPLAY", m_display);
-        m_env.insert("HOME", dir);
-        m_env.insert("XDG_CONFIG_HOME", dir + "/config");
-        m_env.insert("XDG_DATA_HOME", dir + "/data");
-        m_env.insert("XDG_RUNTIME_DIR", dir + "/run");
-        m_env.insert("QT_QPA_PLATFORM", "xcb");
-        m_env.remove("WAYLAND_DISPLAY");
-        QDir().mkpath(dir + "/run");
-        QFile::setPermissions(dir + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        m_wm.setProcessEnvironment(m_env);
-        m_wm.start("openbox", {});
-        m_wm.waitForStarted(5000);
-        QThread::msleep(500);
+        if (!m_x.start(15000)) return;
+        const auto session = vek::testsupport::sessionEnvironment(QFile::encodeName(dir).toStdString());
+        m_env = vek::testsupport::sessionProcessEnvironment(m_x, session);
+        m_x.startWindowManager(session);
     }
-    ~X11Session() {
-        for (QProcess* p : {&m_wm, &m_xvfb}) {
-            if (p->state() == QProcess::NotRunning) continue;
-            p->terminate();
-            if (!p->waitForFinished(3000)) {
-                p->kill();
-                p->waitForFinished(2000);
-            }
-        }
-    }
-    bool ok() const { return !m_display.isEmpty() && m_wm.state() == QProcess::Running; }
+    bool ok() const { return !m_x.display().empty() && m_x.windowManagerRunning(); }
     const QProcessEnvironment& env() const { return m_env; }
 
     // Runs a tool on the display; its standard output.
@@ -145,8 +111,7 @@ public:
 
 private:
     QString m_dir;
-    QString m_display;
-    QProcess m_xvfb, m_wm;
+    vek::testsupport::XServer m_x;
     QProcessEnvironment m_env;
 };
 

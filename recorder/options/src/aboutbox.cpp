@@ -3,6 +3,7 @@
 
 #include "vek/recoptions/desktoptools.hpp"
 #include "vek/recoptions/launcher.hpp"
+#include "vek/platform/aboutlinks.hpp"
 
 #include <QApplication>
 #include <QDir>
@@ -73,22 +74,14 @@ TAboutBox::TAboutBox(const QIcon& icon, TLauncher* launcher, QWidget* parent)
 
     const QString url1 = QStringLiteral(VEKVMAIL_VENDOR_URL1);
     const QString url2 = QStringLiteral(VEKVMAIL_VENDOR_URL2);
-    const QString docs = documentationFolder(QCoreApplication::applicationDirPath());
-    const QString readme = docs + QStringLiteral("/README.md");
-    m_link7 = url1.isEmpty() ? QUrl::fromLocalFile(QFileInfo(readme).isFile() ? readme : docs) : QUrl(url1);
-    m_link6 = url2.isEmpty() ? QUrl::fromLocalFile(docs) : QUrl(url2);
+    const vek::about::DocumentationLinks links =
+        vek::about::documentationLinks(documentationFolder(QCoreApplication::applicationDirPath()), url1, url2);
+    m_link7 = links.guide;
+    m_link6 = links.folder;
     Label7 = label("Label7", url1.isEmpty() ? tr("voice lumo guide (installed documentation)") : url1, 126);
     Label6 = label("Label6", url2.isEmpty() ? tr("Documentation folder") : url2, 146);
-    for (auto [l, u] : {std::pair{Label7, m_link7}, std::pair{Label6, m_link6}}) {
-        // Underlined blue text with the hand cursor.
-        l->setText(QStringLiteral("<a href=\"%1\" style=\"color:#0000ff; text-decoration:underline\">%2</a>")
-                       .arg(u.toString().toHtmlEscaped(), l->text().toHtmlEscaped()));
-        l->setTextFormat(Qt::RichText);
-        l->setCursor(Qt::PointingHandCursor);
-        l->setToolTip(u.toString());
-        l->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
-        connect(l, &QLabel::linkActivated, this, [this](const QString& link) { linkClick(QUrl(link)); });
-    }
+    for (auto [l, u] : {std::pair{Label7, m_link7}, std::pair{Label6, m_link6}})
+        vek::about::makeLinkLabel(l, u, [this](const QUrl& url) { linkClick(url); });
 
     OKButton = new QPushButton(tr("OK"), this);
     OKButton->setObjectName(QStringLiteral("OKButton"));

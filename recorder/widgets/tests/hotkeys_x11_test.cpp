@@ -7,6 +7,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include "vek/testsupport/process.hpp"
+#include "vek/testsupport/qtsession.hpp"
+#include "vek/testsupport/servers.hpp"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -22,48 +26,14 @@ namespace {
 class Session {
 public:
     explicit Session(const QString& dir) {
-        const QString fdFile = dir + "/display";
-        // -displayfd picks a free display and writes its number to fd 3.
-        m_xvfb.start("bash", {"-c", "exec Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>'" + fdFile + "'"});
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < 15000 && m_display.isEmpty()) {
-            QFile f(fdFile);
-            if (f.open(QIODevice::ReadOnly)) {
-                const QByteArray b = f.readAll();
-                if (b.endsWith('\n')) m_display = ":" + QString::fromLatin1(b.trimmed());
-            }
-            if (m_display.isEmpty()) QThread::msleep(50);
-        }
-        m_env = QProcessEnvironment::systemEnvironment();
-        m_env.insert("DISPLAY", m_display);
-        m_env.insert("HOME", dir);
-        m_env.insert("XDG_CONFIG_HOME", dir + "/config");
-        m_env.insert("XDG_DATA_HOME", dir + "/data");
-        m_env.insert("XDG_RUNTIME_DIR", dir + "/run");
-        m_env.insert("QT_QPA_PLATFORM", "xcb");
-        m_env.remove("WAYLAND_DISPLAY");
-        QDir().mkpath(dir + "/run");
-        QFile::setPermissions(dir + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        if (!m_display.isEmpty() && !QStandardPaths::findExecutable("openbox").isEmpty()) {
-            m_wm.setProcessEnvironment(m_env);
-            m_wm.start("openbox", {});
-            m_wm.waitForStarted(5000);
-            QThread::msleep(500);
-        }
+        if (!m_x.start(15000, "800x600x24")) return;
+        const auto session = vek::testsupport::sessionEnvironment(QFile::encodeName(dir).toStdString());
+        m_env = vek::testsupport::sessionProcessEnvironment(m_x, session);
+        // Focus changes differ with and without one; openbox only where installed.
+        if (vek::testsupport::haveTool("openbox")) m_x.startWindowManager(session);
     }
-    ~Session() {
-        for (QProcess* p : {&m_wm, &m_xvfb}) {
-            if (p->state() == QProcess::NotRunning) continue;
-            p->terminate();
-            if (!p->waitForFinished(3000)) {
-                p->kill();
-                p->waitForFinished(2000);
-            }
-        }
-    }
-    bool ok() const { return !m_display.isEmpty(); }
-    bool withWindowManager() const { return m_wm.state() == QProcess::Running; }
+    bool ok() const { return !m_x.display().empty(); }
+    bool withWindowManager() const { return m_x.windowManagerRunning(); }
     const QProcessEnvironment& env() const { return m_env; }
     QString xdotool(const QStringList& args) const {
         QProcess p;
@@ -85,8 +55,7 @@ public:
     QString focused() const { return xdotool({"getwindowfocus"}); }
 
 private:
-    QString m_display;
-    QProcess m_xvfb, m_wm;
+    vek::testsupport::XServer m_x;
     QProcessEnvironment m_env;
 };
 

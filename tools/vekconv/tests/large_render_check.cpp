@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include <sys/mount.h>
+#include "vek/testsupport/tmpfs.hpp"
 
 #include <fstream>
 
@@ -33,14 +33,9 @@ std::uint32_t le32(const std::uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16
 TEST(VekconvLarge, RenderPastFourGibibytesWritesRf64InBoundedMemory) {
     ScratchDir s;
     // In memory, so that flushing 4 GB before the rename costs nothing.
-    const fs::path mnt = s.path() / "mem";
-    fs::create_directories(mnt);
-    if (::mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=4600m") != 0)
-        GTEST_SKIP() << "cannot mount a tmpfs here (needs root): " << std::strerror(errno);
-    struct Unmount {
-        fs::path p;
-        ~Unmount() { ::umount2(p.c_str(), MNT_DETACH); }
-    } unmount{mnt};
+    const TmpfsMount memory(s.path() / "mem", "4600m");
+    if (!memory.mounted()) GTEST_SKIP() << memory.skipReason();
+    const fs::path mnt = memory.path();
     if (std::system("command -v prlimit >/dev/null 2>&1") != 0) GTEST_SKIP() << "prlimit is missing";
     const fs::path sc4 = mnt / "long.sc4";
     {

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include <sys/mount.h>
+#include "vek/testsupport/tmpfs.hpp"
 #include <sys/stat.h>
 
 #include "vekconv_test.hpp"
@@ -24,13 +24,6 @@ unsigned modeOf(const fs::path& p) {
     struct stat st {};
     EXPECT_EQ(::lstat(p.c_str(), &st), 0) << p;
     return st.st_mode & 0777;
-}
-
-std::vector<std::string> namesIn(const fs::path& d) {
-    std::vector<std::string> out;
-    for (const auto& e : fs::directory_iterator(d)) out.push_back(e.path().filename().string());
-    std::sort(out.begin(), out.end());
-    return out;
 }
 
 // An HQ recording made by to-sc4 from a tone; the WAV it came from removed.
@@ -62,7 +55,7 @@ TEST(VekconvSafeOutput, ReplacedOutputsKeepTheirMode) {
             EXPECT_EQ(modeOf(s.path() / name), mode) << name;
         }
     }
-    EXPECT_EQ(namesIn(s.path()), (std::vector<std::string>{"fx.wav", "in.wav", "m.adp", "m.sc4", "m.wav", "r.wav"}));
+    EXPECT_EQ(listing(s.path()), (std::vector<std::string>{"fx.wav", "in.wav", "m.adp", "m.sc4", "m.wav", "r.wav"}));
 }
 
 TEST(VekconvSafeOutput, ToWavNeverWritesThroughALinkAndNoCreatesNothing) {
@@ -102,14 +95,9 @@ TEST(VekconvSafeOutput, ToWavNeverWritesThroughALinkAndNoCreatesNothing) {
 
 TEST(VekconvSafeOutput, FullDiskKeepsTheOldWav) {
     ScratchDir s;
-    const fs::path mnt = s.path() / "small";
-    fs::create_directories(mnt);
-    if (::mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=300k") != 0)
-        GTEST_SKIP() << "cannot mount a tmpfs here (needs root): " << std::strerror(errno);
-    struct Unmount {
-        fs::path p;
-        ~Unmount() { ::umount2(p.c_str(), MNT_DETACH); }
-    } unmount{mnt};
+    const TmpfsMount small(s.path() / "small", "300k");
+    if (!small.mounted()) GTEST_SKIP() << small.skipReason();
+    const fs::path mnt = small.path();
     const fs::path sc4 = hqFile(s, "m", 8000 * 30);  // 30 s: 480 KB of WAV
     fs::copy_file(sc4, mnt / "m.sc4");
     writeFile(mnt / "m.wav", Bytes{9, 8, 7});
@@ -117,12 +105,12 @@ TEST(VekconvSafeOutput, FullDiskKeepsTheOldWav) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Write error! (m.wav)"), std::string::npos) << r.err;
     EXPECT_EQ(readFile(mnt / "m.wav"), (Bytes{9, 8, 7}));
-    EXPECT_EQ(namesIn(mnt), (std::vector<std::string>{"m.sc4", "m.wav"}));
+    EXPECT_EQ(listing(mnt), (std::vector<std::string>{"m.sc4", "m.wav"}));
     // render and effect: the same.
     writeFile(mnt / "r.wav", Bytes{6});
     EXPECT_EQ(run("render '" + (mnt / "m.sc4").string() + "' '" + (mnt / "r.wav").string() + "'", s.path()).status, 1);
     EXPECT_EQ(readFile(mnt / "r.wav"), (Bytes{6}));
-    EXPECT_EQ(namesIn(mnt), (std::vector<std::string>{"m.sc4", "m.wav", "r.wav"}));
+    EXPECT_EQ(listing(mnt), (std::vector<std::string>{"m.sc4", "m.wav", "r.wav"}));
 }
 
 }  // namespace

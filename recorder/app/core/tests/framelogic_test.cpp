@@ -6,32 +6,23 @@
 
 #include <gtest/gtest.h>
 
+#include "vek/testsupport/files.hpp"
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 
 using namespace vekvmail;
+using vek::testsupport::readText;
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string readAll(const std::string& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        char tmpl[] = "/tmp/vekvmail-core-XXXXXX";
-        path = ::mkdtemp(tmpl);
-    }
-    ~TempDir() { fs::remove_all(path); }
-    std::string file(const char* name) const { return (path / name).string(); }
+// A scratch folder; file() names an entry of it.
+struct TempDir : vek::testsupport::ScratchDir {
+    TempDir() : ScratchDir("vekvmail-core") {}
+    std::string file(const char* name) const { return (path() / name).string(); }
 };
 
 }  // namespace
@@ -98,15 +89,15 @@ TEST(FrameSettings, DefaultsRoundTripAndExactKeys) {
     EXPECT_EQ(readMainSettings(ini).mailProg, 3);
 
     ASSERT_TRUE(writeWindowSettings(ini, -12, 345, true));
-    EXPECT_EQ(readAll(ini), "[Main]\r\nMainLeft=-12\r\nMainTop=345\r\nStayOnTop=1\r\n");
+    EXPECT_EQ(readText(ini), "[Main]\r\nMainLeft=-12\r\nMainTop=345\r\nStayOnTop=1\r\n");
     ASSERT_TRUE(writeMailSettings(ini, 1, true));
-    EXPECT_EQ(readAll(ini),
+    EXPECT_EQ(readText(ini),
               "[Main]\r\nMainLeft=-12\r\nMainTop=345\r\nStayOnTop=1\r\nMailProg=1\r\nMailRun=1\r\n");
     EXPECT_EQ(readMainSettings(ini), (MainSettings{-12, 345, true, 1, true}));
 
     // Rewriting keeps the other lines and changes the values in place.
     ASSERT_TRUE(writeWindowSettings(ini, 7, 8, false));
-    EXPECT_EQ(readAll(ini),
+    EXPECT_EQ(readText(ini),
               "[Main]\r\nMainLeft=7\r\nMainTop=8\r\nStayOnTop=0\r\nMailProg=1\r\nMailRun=1\r\n");
     EXPECT_EQ(readMainSettings(ini), (MainSettings{7, 8, false, 1, true}));
 }
@@ -125,7 +116,7 @@ TEST(FrameSettings, FilesWrittenElsewhereRead) {
     EXPECT_EQ(s.mailProg, 3);    // missing
     EXPECT_FALSE(s.mailRun);
     ASSERT_TRUE(writeWindowSettings(ini, 1, 2, false));
-    const std::string text = readAll(ini);
+    const std::string text = readText(ini);
     EXPECT_EQ(text.rfind("; kept\n[other]\nMainLeft=99\n", 0), 0u) << text;
     EXPECT_NE(text.find("MainLeft=1\n"), std::string::npos) << text;
     EXPECT_EQ(readMainSettings(ini).mainTop, 2);

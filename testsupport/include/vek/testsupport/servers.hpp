@@ -8,6 +8,7 @@
 
 #include <sys/types.h>
 #include <string>
+#include <vector>
 
 namespace vek::testsupport {
 
@@ -18,9 +19,17 @@ public:
     XServer(const XServer&) = delete;
     XServer& operator=(const XServer&) = delete;
 
-    // Starts Xvfb and waits (up to `timeoutMs`) until it names its display;
-    // false, with the reason in error(), when Xvfb is missing or fails.
-    bool start(int timeoutMs = 10000);
+    // Starts Xvfb with one screen of `screen` (WIDTHxHEIGHTxDEPTH) and waits
+    // (up to `timeoutMs`) until it names its display; false, with the reason
+    // in error(), when Xvfb is missing or fails.
+    bool start(int timeoutMs = 10000, const std::string& screen = "1024x768x24");
+    // Starts a window manager (`program`) on the display, with DISPLAY and
+    // `env` set: "NAME=value" sets, a bare "NAME" removes. Waits `settleMs`
+    // for it to take the screen; false, with error(), when it is missing or
+    // has already exited by then. stop() ends it before the display.
+    bool startWindowManager(const std::vector<std::string>& env = {}, const std::string& program = "openbox",
+                            int settleMs = 500);
+    bool windowManagerRunning() const;
     void stop();
     // ":N" once started.
     const std::string& display() const { return m_display; }
@@ -28,8 +37,15 @@ public:
 
 private:
     pid_t m_pid = -1;
+    mutable pid_t m_wmPid = -1;
     std::string m_display, m_error;
 };
+
+// The environment of a desktop session of its own under `home` for a program
+// on an XServer, in startWindowManager()'s form: HOME and the XDG config,
+// data and runtime folders under it (the runtime folder made, mode 0700), Qt
+// on xcb, no Wayland display. DISPLAY is the caller's to add.
+std::vector<std::string> sessionEnvironment(const std::string& home);
 
 class SoundServer {
 public:
