@@ -228,7 +228,7 @@ TEST_F(Formats, BrokenCompressedFilesFailCleanly) {
     write("text.mp3", Bytes{'h', 'e', 'l', 'l', 'o'});
     const auto before = listing();
     const RunResult r = run("to-sc4 -y --mode hq cut.flac cut.mp3 head.ogg junk.opus empty.flac text.mp3");
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.err.find("Read error! (cut.flac)"), std::string::npos) << r.err;
     for (const char* n : {"head.ogg", "junk.opus", "empty.flac", "text.mp3"})
         EXPECT_NE(r.err.find(std::string("Can not open file! (") + n + ")"), std::string::npos) << n << "\n" << r.err;
