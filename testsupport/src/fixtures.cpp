@@ -112,7 +112,7 @@ Bytes toneData(std::size_t frames, int channels, double rate) {
     return le16(s);
 }
 
-Bytes makeWav(const WavSpec& s, const Bytes& data) {
+Bytes makeWav(const WavLayout& s, const Bytes& data) {
     Bytes b;
     auto put16 = [&b](std::uint32_t v) {
         b.push_back(static_cast<std::uint8_t>(v & 0xFF));

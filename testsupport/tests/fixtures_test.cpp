@@ -122,7 +122,7 @@ TEST(WavFixtures, AnyLayoutWithLyingSizes) {
     // Plain PCM: the same bytes as the canonical image.
     EXPECT_EQ(makeWav({}, data), wavImage(16, 1, 8000, data));
     // Another tag: an 18-byte fmt chunk.
-    WavSpec alaw;
+    WavLayout alaw;
     alaw.tag = 6;
     alaw.bits = 8;
     const Bytes a = makeWav(alaw, data);
@@ -130,7 +130,7 @@ TEST(WavFixtures, AnyLayoutWithLyingSizes) {
     EXPECT_EQ(a[20], 6);
     EXPECT_EQ(std::memcmp(a.data() + 38, "data", 4), 0);
     // Extensible: tag 0xFFFE, the real tag at the start of the GUID.
-    WavSpec ext;
+    WavLayout ext;
     ext.extensible = true;
     ext.tag = 3;
     ext.bits = 32;
@@ -144,7 +144,7 @@ TEST(WavFixtures, AnyLayoutWithLyingSizes) {
     EXPECT_TRUE(ei.ok);
     EXPECT_EQ(ei.tag, 0xFFFE);
     // Placeholder sizes as streaming recorders write them.
-    WavSpec streaming;
+    WavLayout streaming;
     streaming.dataSizeOverride = 0xFFFFFFFF;
     streaming.riffSizeOverride = 0;
     const Bytes st = makeWav(streaming, Bytes(8, 7));
@@ -153,7 +153,7 @@ TEST(WavFixtures, AnyLayoutWithLyingSizes) {
     EXPECT_EQ(si.dataSize, 0xFFFFFFFFu);
     EXPECT_EQ(si.data, Bytes(8, 7));  // what the file really holds
     EXPECT_FALSE(si.ok);
-    WavSpec junk;
+    WavLayout junk;
     junk.junkChunk = true;
     const WavInfo ji = parseWav(makeWav(junk, data));
     EXPECT_TRUE(ji.ok);

@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
 using vek::testsupport::makeWav;
-using vek::testsupport::WavSpec;
+using vek::testsupport::WavLayout;
 
 void put16(Bytes& b, std::uint32_t v) {
     b.push_back(v & 0xFF);
@@ -190,7 +190,7 @@ TEST_F(VekwfTest, WideIntegerAndFloatFilesArriveAsSixteenBitPcm) {
                 }
             }
         }
-        WavSpec s;
+        WavLayout s;
         s.tag = c.tag;
         s.bits = c.bits;
         s.extensible = c.ext;
@@ -221,7 +221,7 @@ TEST_F(VekwfTest, FloatBeyondFullScaleClipsInsteadOfWrapping) {
         std::memcpy(&u, &fx, 4);
         put32(data, u);
     }
-    WavSpec s;
+    WavLayout s;
     s.tag = 3;
     s.bits = 32;
     Header hd = open(write("clip.wav", makeWav(s, data)));
@@ -238,7 +238,7 @@ TEST_F(VekwfTest, FloatBeyondFullScaleClipsInsteadOfWrapping) {
 
 TEST_F(VekwfTest, CompressedAndMultichannelFilesReportANonPcmTag) {
     {
-        WavSpec s;
+        WavLayout s;
         s.tag = 7;  // mu-law
         s.bits = 8;
         Header hd = open(write("ulaw.wav", makeWav(s, Bytes(100, 0xFF))));
@@ -247,7 +247,7 @@ TEST_F(VekwfTest, CompressedAndMultichannelFilesReportANonPcmTag) {
         CloseReadWaveFile(hd.h);
     }
     {
-        WavSpec s;
+        WavLayout s;
         s.tag = 0x55;  // MPEG layer 3: a tag we cannot decode
         s.bits = 0;
         Header hd = open(write("mp3.wav", makeWav(s, Bytes(100, 0x11))));
@@ -256,7 +256,7 @@ TEST_F(VekwfTest, CompressedAndMultichannelFilesReportANonPcmTag) {
         CloseReadWaveFile(hd.h);
     }
     for (bool ext : {false, true}) {
-        WavSpec s;
+        WavLayout s;
         s.channels = 4;
         s.extensible = ext;
         Header hd = open(write(ext ? "quadx.wav" : "quad.wav", makeWav(s, Bytes(800, 0))));
@@ -268,11 +268,11 @@ TEST_F(VekwfTest, CompressedAndMultichannelFilesReportANonPcmTag) {
 }
 
 TEST_F(VekwfTest, RefusesLyingOrForeignHeaders) {
-    WavSpec zeroRate;
+    WavLayout zeroRate;
     zeroRate.rate = 0;
     EXPECT_EQ(open(write("r0.wav", makeWav(zeroRate, Bytes(100, 0)))).h, 0);
 
-    WavSpec overrun;
+    WavLayout overrun;
     overrun.dataSizeOverride = 1000000;
     EXPECT_EQ(open(write("big.wav", makeWav(overrun, Bytes(100, 0)))).h, 0);
     overrun.dataSizeOverride = 0xFFFFFFF0;
@@ -293,7 +293,7 @@ TEST_F(VekwfTest, AcceptsEmptyDataAndChunksBeforeData) {
     EXPECT_EQ(hd.tag, 1);
     CloseReadWaveFile(hd.h);
 
-    WavSpec s;
+    WavLayout s;
     s.junkChunk = true;
     s.channels = 2;
     Header hj = open(write("junk.wav", makeWav(s, Bytes{1, 0, 2, 0, 3, 0, 4, 0})));
@@ -307,14 +307,14 @@ TEST_F(VekwfTest, AcceptsEmptyDataAndChunksBeforeData) {
 // delivered exactly as from the same file with its sizes filled in.
 TEST_F(VekwfTest, PlaceholderDataSizesDeliverWhatTheFileHolds) {
     struct Case {
-        WavSpec spec;
+        WavLayout layout;
         std::size_t bytes;
     };
-    WavSpec mono16;
-    WavSpec stereo8;
+    WavLayout mono16;
+    WavLayout stereo8;
     stereo8.bits = 8;
     stereo8.channels = 2;
-    WavSpec float32;
+    WavLayout float32;
     float32.tag = 3;
     float32.bits = 32;
     const Case cases[] = {{mono16, 2000}, {stereo8, 1202}, {float32, 800}};
@@ -322,19 +322,19 @@ TEST_F(VekwfTest, PlaceholderDataSizesDeliverWhatTheFileHolds) {
     for (const Case& c : cases) {
         Bytes data(c.bytes);
         for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>((i * 37 + 5) & 0x7F);
-        if (c.spec.tag == 3)  // floats within full scale: 0.25 * k / 200
+        if (c.layout.tag == 3)  // floats within full scale: 0.25 * k / 200
             for (std::size_t i = 0; i < c.bytes / 4; ++i) {
                 const float v = 0.25f * static_cast<float>(static_cast<int>(i % 400) - 200) / 200.0f;
                 std::memcpy(data.data() + 4 * i, &v, 4);
             }
-        Header plain = open(write("plain" + std::to_string(n) + ".wav", makeWav(c.spec, data)));
+        Header plain = open(write("plain" + std::to_string(n) + ".wav", makeWav(c.layout, data)));
         ASSERT_NE(plain.h, 0);
         const Bytes expected = readAll(plain, plain.bytes);
         ASSERT_GT(expected.size(), 0u);
         CloseReadWaveFile(plain.h);
         for (std::uint32_t placeholder : {0u, 0xFFFFFFFFu}) {
             for (bool riffToo : {false, true}) {
-                WavSpec s = c.spec;
+                WavLayout s = c.layout;
                 s.dataSizeOverride = placeholder;
                 Bytes image = makeWav(s, data);
                 if (riffToo)
@@ -355,7 +355,7 @@ TEST_F(VekwfTest, PlaceholderDataSizesDeliverWhatTheFileHolds) {
         ++n;
     }
     // A stream cut inside a sample frame delivers the whole frames only.
-    WavSpec cut;
+    WavLayout cut;
     cut.dataSizeOverride = 0;
     Bytes odd(2001, 0x11);
     Bytes image = makeWav(cut, odd);
@@ -370,7 +370,7 @@ TEST_F(VekwfTest, PlaceholderDataSizesDeliverWhatTheFileHolds) {
 // the file can back, and reading it must stay within the buffer.
 TEST_F(VekwfTest, FuzzedHeadersNeverOverstateTheData) {
     std::mt19937 rng(1234);
-    WavSpec s;
+    WavLayout s;
     s.channels = 2;
     const Bytes base = makeWav(s, Bytes(400, 0x33));
     for (int round = 0; round < 1500; ++round) {

@@ -85,16 +85,16 @@ TEST_F(VekwfFormats, FlacWrittenAndReadBackExactlyBothWays) {
 TEST_F(VekwfFormats, RiffFilesKeepTheWaveReadersVerdicts) {
     // An overrunning data chunk is refused by the WAV reader; through
     // ReadAudioHeader too, although libsndfile alone would open it.
-    ts::WavSpec spec;
-    spec.dataSizeOverride = 100000;
-    ASSERT_TRUE(ts::writeFile(path("over.wav"), ts::makeWav(spec, ts::Bytes(800, 1))));
+    ts::WavLayout layout;
+    layout.dataSizeOverride = 100000;
+    ASSERT_TRUE(ts::writeFile(path("over.wav"), ts::makeWav(layout, ts::Bytes(800, 1))));
     EXPECT_EQ(ReadAudioHeader(path("over.wav").c_str(), nullptr, nullptr, nullptr, nullptr, nullptr), 0);
     // A compressed WAV keeps its own tag (here 2, MS ADPCM) instead of being
     // decoded.
-    spec = ts::WavSpec{};
-    spec.tag = 2;
-    spec.bits = 4;
-    ASSERT_TRUE(ts::writeFile(path("adpcm.wav"), ts::makeWav(spec, ts::Bytes(512, 0))));
+    layout = ts::WavLayout{};
+    layout.tag = 2;
+    layout.bits = 4;
+    ASSERT_TRUE(ts::writeFile(path("adpcm.wav"), ts::makeWav(layout, ts::Bytes(512, 0))));
     int16_t tag = 0;
     const VekWaveHandle h = ReadAudioHeader(path("adpcm.wav").c_str(), nullptr, nullptr, nullptr, nullptr, &tag);
     if (h) {

@@ -56,7 +56,7 @@ Bytes toneData(std::size_t frames, int channels, double rate);
 // format (the tag then goes into the subformat GUID), a chunk before the
 // data, and declared sizes that lie, as streaming and interrupted recorders
 // leave them (0 or 0xFFFFFFFF).
-struct WavSpec {
+struct WavLayout {
     std::uint16_t tag = 1;
     std::uint16_t channels = 1;
     std::uint32_t rate = 8000;
@@ -68,7 +68,7 @@ struct WavSpec {
 };
 // The image: fmt is 16 bytes for PCM, 18 for other tags, 40 when extensible;
 // odd data is padded to an even chunk.
-Bytes makeWav(const WavSpec& spec, const Bytes& data);
+Bytes makeWav(const WavLayout& layout, const Bytes& data);
 
 // What a strict reader sees in a WAV image.
 struct WavInfo {
