@@ -213,41 +213,33 @@ void twoDigits(std::int32_t v, char& hi, char& lo) {
     hi = buf[0];
     lo = buf[1];
 }
+
+// The two digit cells of one clock pair, running row or total row.
+void showPair(TransportView& view, bool running, Pair pair, std::int32_t v) {
+    char a, b;
+    twoDigits(v, a, b);
+    if (running)
+        view.setRunningDigits(pair, a, b);
+    else
+        view.setTotalDigits(pair, a, b);
+}
 }  // namespace
 
 void Transport::dspTimeHour(std::int32_t v) {
     m_shownHour = v;
-    char a, b;
-    twoDigits(v, a, b);
-    m_view.setRunningDigits(Pair::Hour, a, b);
+    showPair(m_view, true, Pair::Hour, v);
 }
 void Transport::dspTimeMin(std::int32_t v) {
     m_shownMin = v;
-    char a, b;
-    twoDigits(v, a, b);
-    m_view.setRunningDigits(Pair::Min, a, b);
+    showPair(m_view, true, Pair::Min, v);
 }
 void Transport::dspTimeSec(std::int32_t v) {
     m_shownSec = v;
-    char a, b;
-    twoDigits(v, a, b);
-    m_view.setRunningDigits(Pair::Sec, a, b);
+    showPair(m_view, true, Pair::Sec, v);
 }
-void Transport::dsptTimeHour(std::int32_t v) {
-    char a, b;
-    twoDigits(v, a, b);
-    m_view.setTotalDigits(Pair::Hour, a, b);
-}
-void Transport::dsptTimeMin(std::int32_t v) {
-    char a, b;
-    twoDigits(v, a, b);
-    m_view.setTotalDigits(Pair::Min, a, b);
-}
-void Transport::dsptTimeSec(std::int32_t v) {
-    char a, b;
-    twoDigits(v, a, b);
-    m_view.setTotalDigits(Pair::Sec, a, b);
-}
+void Transport::dsptTimeHour(std::int32_t v) { showPair(m_view, false, Pair::Hour, v); }
+void Transport::dsptTimeMin(std::int32_t v) { showPair(m_view, false, Pair::Min, v); }
+void Transport::dsptTimeSec(std::int32_t v) { showPair(m_view, false, Pair::Sec, v); }
 
 void Transport::dspSize(std::int64_t bytes) {
     m_workFileSize = bytes < 0 ? 0 : bytes;
