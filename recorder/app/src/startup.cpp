@@ -126,6 +126,9 @@ void WaitMs(quint16 ms) {
 #include "icons.hpp"
 #include "maildlg.hpp"
 
+#include "vek/recoptions/aboutbox.hpp"
+#include "vek/recoptions/vopdlg.hpp"
+
 #include <QApplication>
 #include <QFont>
 #include <QPalette>
@@ -176,10 +179,11 @@ int runVekVMail(int argc, char** argv, const std::function<void(TVM0007Form&)>& 
     TVM0007Form::Environment env;
     env.commandLineFile = file;
     TVM0007Form form(env);
-    // Made after the main window: the voice-effect dialog and the about box
-    // join here once they exist.
+    // Made after the main window, in this order; they live for the whole run.
+    TVOPDlg voiceDlg(&form);
     TMailDlg mailDlg(&form);
-    form.setDialogs(nullptr, &mailDlg, nullptr);
+    TAboutBox aboutBox(programIcon(), nullptr, &form);
+    form.setDialogs(&voiceDlg, &mailDlg, &aboutBox);
     registerWindows(&form);
     if (afterShow) QObject::connect(&form, &TVM0007Form::shownOnce, &form, [&form, afterShow] { afterShow(form); });
     form.show();

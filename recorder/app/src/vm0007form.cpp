@@ -128,6 +128,7 @@ void TVM0007Form::setDialogs(QDialog* voiceDlg, TMailDlg* mailDlg, QDialog* abou
     m_voiceDlg = voiceDlg;
     m_mailDlg = mailDlg;
     m_aboutBox = aboutBox;
+    setEffect(m_effectIndex, m_effectSlider);  // the dialog starts with the window's effect
 }
 
 // ---------------------------------------------------------------- building
@@ -194,7 +195,9 @@ void TVM0007Form::buildMenus() {
     Option1->addSeparator();
     item(Option1, MTop, "MTop", tr("Always stay on &Top"), QKeySequence(Qt::CTRL | Qt::Key_T));
     MTop->setCheckable(true);
-    connect(MTop, &QAction::triggered, this, &TVM0007Form::MTopClick);
+    // The item inverts its own check mark before it reports (MTopClick
+    // inverts it when called directly).
+    connect(MTop, &QAction::triggered, this, &TVM0007Form::applyStayOnTop);
 
     menu(Send1, "Send1", tr("&Send"));
     item(Send1, MMailSend, "MMailSend", tr("&Send Voice Mail..."), {});
@@ -463,7 +466,8 @@ void TVM0007Form::FormCreate() {
     const MainSettings s = readMainSettings(m_iniPath.toStdString());
     MTop->setChecked(s.stayOnTop);
     setWindowFlag(Qt::WindowStaysOnTopHint, s.stayOnTop);
-    // The global hot keys are registered here once they exist (RegisterHK).
+    createHotKeys();
+    RegisterHK();
 }
 
 void TVM0007Form::showEvent(QShowEvent* e) {
@@ -732,13 +736,7 @@ void TVM0007Form::NewClick() {}
 void TVM0007Form::OpenClick() {}
 void TVM0007Form::SaveClick() {}
 void TVM0007Form::SaveAsClick() {}
-void TVM0007Form::mnuVolClick() {}
-void TVM0007Form::VoiceClick() {}
-void TVM0007Form::MTopClick() {}
 void TVM0007Form::MailClick(QObject*) {}
-void TVM0007Form::A1Click() {}
-void TVM0007Form::mnuUserGuideEClick() {}
-void TVM0007Form::mnuUserGuideKClick() {}
 void TVM0007Form::imgDDCMouseDown(QObject*, Qt::MouseButton, Qt::KeyboardModifiers, QPoint) {}
 void TVM0007Form::imgDDCMouseMove(QObject*, Qt::MouseButtons, Qt::KeyboardModifiers, QPoint) {}
 void TVM0007Form::SelectMailClient(int) {}

@@ -31,6 +31,7 @@ class QLabel;
 class QMenu;
 class QToolButton;
 
+class TAMHotKeys;
 class TDisplay;
 class Tdbmeter;
 class TMousebar;
@@ -49,6 +50,7 @@ namespace vekvmail {
 
 class TDragHandle;
 class TFormTransportView;
+class TVOPDlg;
 class TStatusBar;
 
 class TVM0007Form : public QMainWindow {
@@ -74,6 +76,8 @@ public:
     // The dialogs made after the window (voice effect, mail program, about box).
     void setDialogs(QDialog* voiceDlg, TMailDlg* mailDlg, QDialog* aboutBox);
     TMailDlg* mailDialog() const { return m_mailDlg; }
+    // options: the voice-effect dialog (a TVOPDlg) when one was handed over.
+    TVOPDlg* voiceDialog() const;
 
     // ---- controls, by their designed names
     QFrame* Panel1 = nullptr;
@@ -121,13 +125,12 @@ public:
     std::uint8_t VoiceMode() const { return m_voiceMode; }
     // The recording and playback logic behind the transport commands.
     vek::transport::Transport& transport() { return *m_transport; }
-    // The voice effect chosen for playback (effect 0..16, level slider 0..127).
-    int EffectIndex() const { return m_effectIndex; }
-    int EffectSliderPosition() const { return m_effectSlider; }
-    void setEffect(int index, int sliderPosition) {
-        m_effectIndex = index;
-        m_effectSlider = sliderPosition;
-    }
+    // The voice effect chosen for playback (effect 0..16, level slider
+    // 0..127), held by the voice-effect dialog once it is handed over;
+    // setEffect moves the dialog's controls as well.
+    int EffectIndex() const;
+    int EffectSliderPosition() const;
+    void setEffect(int index, int sliderPosition);
     bool Modified() const { return m_modified; }
     void setModified(bool m) { m_modified = m; }
     // The current file: empty for a recording never saved or opened.
@@ -178,6 +181,12 @@ public:
     void RecBtnRefresh();
     void SelectMailClient(int index);
 
+    // ---- options: the global hot keys Ctrl+Shift+F2..F5
+    TAMHotKeys* MHotKeys = nullptr;
+    void RegisterHK();
+    void HKEnabled(bool value);
+    void MHotKeysHotKeys(QObject* sender, quint16 hotKeyIndex);
+
     // ---- voice files
     bool CheckVoiceFile(const QString& name);
     void LoadVoiceFile(const QString& source);
@@ -221,6 +230,12 @@ private:
     std::unique_ptr<vek::transport::Transport> m_transport;
     // Runs a transport command with the window's mode handed over and back.
     void transportCommand(const std::function<void()>& command);
+
+    // ---- options
+    // A new hot-key component owned by the window, reporting to MHotKeysHotKeys.
+    void createHotKeys();
+    // The stay-on-top switch once MTop's check mark has been inverted.
+    void applyStayOnTop();
 };
 
 // A hint as a tool tip: a carriage return starts the second line.
