@@ -103,19 +103,19 @@ void TVM0007Form::MHotKeysHotKeys(QObject*, quint16 hotKeyIndex) {
     // The key does what its button would, and only while the button is
     // enabled: Play does nothing while recording or without a recording.
     switch (hotKeyIndex) {
-    case 0:
-        if (SBPlay->isEnabled()) PlayClick();
-        break;
-    case 1:
-        if (SBFB->isEnabled()) SBFBClick();
-        break;
-    case 2:
-        if (SBFF->isEnabled()) SBFFClick();
-        break;
-    case 3:
-        if (SBStop->isEnabled()) StopClick();
-        break;
-    default: break;
+        case 0:
+            if (SBPlay->isEnabled()) PlayClick();
+            break;
+        case 1:
+            if (SBFB->isEnabled()) SBFBClick();
+            break;
+        case 2:
+            if (SBFF->isEnabled()) SBFFClick();
+            break;
+        case 3:
+            if (SBStop->isEnabled()) StopClick();
+            break;
+        default: break;
     }
 }
 
