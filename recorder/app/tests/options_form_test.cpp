@@ -26,6 +26,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -78,14 +79,15 @@ struct Recorder {
     std::unique_ptr<TMailDlg> mail;
     std::unique_ptr<TAboutBox> about;
 
-    explicit Recorder(const std::function<void(vek::hotkeys::FakeGlobalKeys&)>& before = {}) {
+    // `sessionKeys`: the session's own register instead of the fake one.
+    explicit Recorder(const std::function<void(vek::hotkeys::FakeGlobalKeys&)>& before = {}, bool sessionKeys = false) {
         qputenv("XDG_CONFIG_HOME", (dir.path() + "/config").toUtf8());
         qputenv("XDG_DATA_HOME", (dir.path() + "/data").toUtf8());
         QDir().mkpath(QFileInfo(iniPath()).path());
         EXPECT_TRUE(writeBytes(iniPath(), QByteArray("[Main]\r\n")));  // no first-run dialog
         QDir().mkpath(programDir());
         if (before) before(keys);
-        vek::hotkeys::setSystemKeys(&keys);
+        vek::hotkeys::setSystemKeys(sessionKeys ? nullptr : &keys);
         setSystemLauncher(&launcher);
         TVM0007Form::Environment env;
         env.programDir = programDir();
@@ -300,6 +302,25 @@ TEST(RecorderOptions, TheFourGlobalKeysDriveTheTransport) {
     // Other indices do nothing.
     f.MHotKeysHotKeys(f.MHotKeys, 4);
     EXPECT_EQ(f.transportState(), TransportState::Stopped);
+}
+
+TEST(RecorderOptions, ASessionWithoutGlobalKeysRefusesThemQuietly) {
+    // Offscreen, as on Wayland: all four are refused, the window works on.
+    if (QGuiApplication::platformName() == "xcb") GTEST_SKIP() << "this session has global keys";
+    Recorder r({}, true);
+    TVM0007Form& f = *r.form;
+    ASSERT_NE(f.MHotKeys, nullptr);
+    ASSERT_EQ(f.MHotKeys->HotKeys()->Count(), 4);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_TRUE(f.MHotKeys->HotKeys()->Items(i)->Enabled());
+        EXPECT_FALSE(f.MHotKeys->HotKeys()->Items(i)->Registered());
+    }
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    f.MTopClick();
+    EXPECT_TRUE(f.MTop->isChecked());
+    EXPECT_EQ(r.components(), 1);
+    f.MTopClick();
+    EXPECT_FALSE(f.MTop->isChecked());
 }
 
 TEST(RecorderOptions, StayOnTopStopsPlaybackAndKeepsTheKeys) {
