@@ -177,14 +177,6 @@ TEST(RecorderOptions, TheEffectDialogAndTheEngineStayInStep) {
     EXPECT_EQ(r.voice->LevelPosition(), 80);
     EXPECT_EQ(f.EffectIndex(), 0);
     EXPECT_EQ(f.EffectSliderPosition(), 80);
-    // Escape cancels the same way.
-    r.voiceEffect([](TVOPDlg& d) {
-        pick(d, 4, 3);
-        d.reject();
-    });
-    EXPECT_EQ(f.EffectIndex(), 0);
-    EXPECT_EQ(f.EffectSliderPosition(), 80);
-
     // OK keeps them, and the next playback starts with them.
     r.voiceEffect([](TVOPDlg& d) {
         pick(d, 11, 20);
@@ -298,10 +290,6 @@ TEST(RecorderOptions, TheFourGlobalKeysDriveTheTransport) {
     r.press(kF5);  // Stop is enabled while recording
     r.engine->capture(0xA0);
     EXPECT_TRUE(waitFor([&] { return f.transportState() == TransportState::Stopped; }));
-
-    // Other indices do nothing.
-    f.MHotKeysHotKeys(f.MHotKeys, 4);
-    EXPECT_EQ(f.transportState(), TransportState::Stopped);
 }
 
 TEST(RecorderOptions, ASessionWithoutGlobalKeysRefusesThemQuietly) {
