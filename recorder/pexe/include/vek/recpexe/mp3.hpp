@@ -1,13 +1,14 @@
 // The recording as an MP3 file, for recipients who have neither the suite
-// nor a Windows PC: decoded as the self-playing player decodes it (SP
-// sectors through our SP decoder, HQ/SHQ frames through the ADPCM decoder,
-// the voice effect of the header applied), at the mode's rate (8000 Hz, or
-// 11025 Hz for SHQ), and encoded as MPEG layer III through libsndfile.
+// nor a Windows PC: decoded by the player core (SP sectors through our SP
+// decoder, HQ/SHQ frames through the ADPCM decoder, each block once, as the
+// recorder plays them), with the current voice effect applied as the
+// self-playing file applies it, at the mode's rate (8000 Hz, or 11025 Hz for
+// SHQ), and encoded as MPEG layer III through libsndfile.
 //
 // Speech at 8 or 11 kHz is coded in variable bit rate at LAME's quality 4
-// (libsndfile's compression level 0.4): about 20 kbit/s at 8000 Hz and
-// 16 kbit/s at 11025 Hz, a little more than an HQ recording's quarter, with
-// the waveform kept close to the decoded recording. libsndfile writes the
+// (libsndfile's compression level 0.4): 20 to 26 kbit/s for a voice, less
+// than an HQ recording's 32, with the waveform kept close to the decoded
+// recording (correlation above 0.99). libsndfile writes the
 // LAME header, so decoders that read it (libsndfile, ffmpeg) trim the
 // encoder's delay and padding and give back exactly the rendered length.
 // SPDX-License-Identifier: GPL-3.0-or-later
