@@ -178,6 +178,10 @@ public:
     void RecBtnRefresh();
     void SelectMailClient(int index);
 
+    // ---- mp3: "Send Voice Mail (&MP3)..." in "&Send" (vm0007form_mp3.cpp)
+    QAction* MMailSendMp3 = nullptr;  // enabled and disabled with MMailSend
+    void MailMp3Click();
+
     // ---- voice files
     bool CheckVoiceFile(const QString& name);
     void LoadVoiceFile(const QString& source);
@@ -221,6 +225,11 @@ private:
     std::unique_ptr<vek::transport::Transport> m_transport;
     // Runs a transport command with the window's mode handed over and back.
     void transportCommand(const std::function<void()>& command);
+
+    // ---- mp3: the target-check flag of the outgoing MP3 file, and the saved
+    // file it was last built for (another file re-arms the check).
+    bool m_mp3TargetCheck = true;
+    QString m_mp3BuiltFor;
 };
 
 // A hint as a tool tip: a carriage return starts the second line.

@@ -49,7 +49,7 @@ struct FdIo {
 
     static FdIo& of(void* user) { return *static_cast<FdIo*>(user); }
     static sf_count_t length(void* user) {
-        struct stat st{};
+        struct stat st {};
         return ::fstat(of(user).fd, &st) == 0 ? static_cast<sf_count_t>(st.st_size) : -1;
     }
     static sf_count_t seek(sf_count_t offset, int whence, void* user) {
@@ -147,12 +147,12 @@ Mp3Result makeMp3(const fs::path& sc4Source, const fs::path& target, std::uint8_
     if (mode == 4 && !(decoder = vp::spBlockDecoder())) return Mp3Result::Unavailable;
     vek::VoiceEffect effect;
     std::uint64_t samples = 0;
-    const bool rendered = vp::renderPlaybackTo(layout, file, *decoder, effect,
-                                               [&](const std::int16_t* s, std::size_t n) {
-                                                   samples += n;
-                                                   const auto count = static_cast<sf_count_t>(n);
-                                                   return sf_write_short(sf.get(), s, count) == count;
-                                               });
+    const bool rendered =
+        vp::renderPlaybackTo(layout, file, *decoder, effect, [&](const std::int16_t* s, std::size_t n) {
+            samples += n;
+            const auto count = static_cast<sf_count_t>(n);
+            return sf_write_short(sf.get(), s, count) == count;
+        });
     // Closing writes the encoder's last frames and the LAME header.
     const bool closed = sf_close(sf.release()) == 0;
     if (!rendered || !closed || io.failed || file.failed()) return Mp3Result::Failed;
