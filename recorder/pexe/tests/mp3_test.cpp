@@ -199,7 +199,7 @@ TEST(OutgoingMp3, SavedRecordingIsSavedFirstAndGivesItsNameWithTheLockCheckArmed
     EXPECT_EQ(readFile(*out), before);
     ::close(fd);
 
-    // A save that fails stops before anything is built; an open .exe is refused.
+    // A save that fails stops before anything is built.
     std::error_code ec;
     fs::remove(*out, ec);
     t.st.modified = true;
@@ -207,24 +207,6 @@ TEST(OutgoingMp3, SavedRecordingIsSavedFirstAndGivesItsNameWithTheLockCheckArmed
     failing.saveResult = false;
     EXPECT_FALSE(prepareOutgoing(OutgoingKind::Mp3, t.st, failing).has_value());
     EXPECT_FALSE(fs::exists(*out));
-    t.st.currentFile = t.s.root / "talk.EXE";
-    EXPECT_FALSE(prepareOutgoing(OutgoingKind::Mp3, t.st, failing).has_value());
-    EXPECT_EQ(failing.shown.back(), kMsgSaveAsSc4First);
-}
-
-TEST(OutgoingMp3, ALockedVoiceMp3IsSkippedForTheNextName) {
-    if (!mp3Available(8000)) GTEST_SKIP() << "this libsndfile writes no MP3";
-    Recording t(4, 1.0);
-    writeFile(t.s.data / "Voice.mp3", Bytes{1, 2, 3});
-    const int fd = ::open((t.s.data / "Voice.mp3").c_str(), O_RDWR);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
-    Host host(t.work, 4);
-    const auto out = prepareOutgoing(OutgoingKind::Mp3, t.st, host);
-    ::close(fd);
-    ASSERT_TRUE(out.has_value());
-    EXPECT_EQ(*out, t.s.data / "Voice1.mp3");
-    EXPECT_EQ(readFile(t.s.data / "Voice.mp3"), (Bytes{1, 2, 3}));
 }
 
 TEST(OutgoingMp3, FailuresLeaveNothingBehind) {
