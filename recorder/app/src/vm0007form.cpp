@@ -204,6 +204,10 @@ void TVM0007Form::buildMenus() {
     item(Send1, MMailSendP, "MMailSendP", tr("Sen&d Voice Mail (with Player)..."), {});
     for (QAction* a : {MMailSend, MMailSendP})
         connect(a, &QAction::triggered, this, [this, a] { MailClick(a); });
+    // The MP3 kind (vm0007form_mp3.cpp) follows MMailSend's state wherever that is set.
+    item(Send1, MMailSendMp3, "MMailSendMp3", tr("Send Voice Mail (&MP3)..."), {}, MMailSend->isEnabled());
+    connect(MMailSendMp3, &QAction::triggered, this, &TVM0007Form::MailMp3Click);
+    connect(MMailSend, &QAction::enabledChanged, MMailSendMp3, &QAction::setEnabled);
 
     menu(Help1, "Help1", tr("&Help"));
     connect(item(Help1, A1, "A1", tr("&About voice lumo player..."), {}), &QAction::triggered, this,

@@ -186,6 +186,9 @@ public:
     void RegisterHK();
     void HKEnabled(bool value);
     void MHotKeysHotKeys(QObject* sender, quint16 hotKeyIndex);
+    // ---- mp3: "Send Voice Mail (&MP3)..." in "&Send" (vm0007form_mp3.cpp)
+    QAction* MMailSendMp3 = nullptr;  // enabled and disabled with MMailSend
+    void MailMp3Click();
 
     // ---- voice files
     bool CheckVoiceFile(const QString& name);
@@ -236,6 +239,10 @@ private:
     void createHotKeys();
     // The stay-on-top switch once MTop's check mark has been inverted.
     void applyStayOnTop();
+    // ---- mp3: the target-check flag of the outgoing MP3 file, and the saved
+    // file it was last built for (another file re-arms the check).
+    bool m_mp3TargetCheck = true;
+    QString m_mp3BuiltFor;
 };
 
 // A hint as a tool tip: a carriage return starts the second line.

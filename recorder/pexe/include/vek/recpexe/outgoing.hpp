@@ -1,7 +1,7 @@
 // The file a recording leaves the recorder as, by drag-out or by mail: the
 // SC4 file (the saved file itself, or "Voice.sc4" in the data folder for a
-// recording never saved) or a self-playing executable built in the data
-// folder.
+// recording never saved), a self-playing executable built in the data
+// folder, or an MP3 file built there (vek/recpexe/mp3.hpp).
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
@@ -14,7 +14,7 @@
 
 namespace vek::recpexe {
 
-enum class OutgoingKind { Sc4, Exe };
+enum class OutgoingKind { Sc4, Exe, Mp3 };
 
 // What the preparation reads from and keeps in the main window.
 struct RecorderFiles {
@@ -25,6 +25,9 @@ struct RecorderFiles {
     EffectSettings fx;
     bool modified = false;    // cleared by a successful save
     bool targetCheck = true;  // see prepareOutgoing
+    // The same flag for the outgoing MP3 file of a saved recording: set
+    // where targetCheck is set, cleared once that MP3 file has been built.
+    bool mp3TargetCheck = true;
 };
 
 // The window's side: its message boxes and the voice-file operations.
@@ -52,6 +55,11 @@ bool hasExtension(const fs::path& p, const std::string& ext);
 //    set that name must pass CanMakeFile; the flag is cleared once built.
 //    Without one: FindCVF, the working file written there, FindEXE, built
 //    from that SC4 file.
+//  - Mp3: as Exe without a stub, with mp3TargetCheck, dataDir/<its name>.mp3
+//    and FindMP3; a recording never saved goes through a temporary
+//    "temp" N ".tmp" SC4 file in the data folder, removed afterwards (no
+//    Voice.sc4 is left behind). An empty recording, a libsndfile without MP3
+//    and a failed write each show their message; no file is handed out.
 // A failed save or write stops the preparation (nothing stale goes out).
 std::optional<fs::path> prepareOutgoing(OutgoingKind kind, RecorderFiles& st, OutgoingHost& host);
 
