@@ -110,14 +110,10 @@ TVM0007Form::TVM0007Form(const Environment& env, QWidget* parent) : QMainWindow(
     SaveDialog = new QFileDialog(this, tr("Save As"), QString(), filter);
     SaveDialog->setObjectName(QStringLiteral("SaveDialog"));
     SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
-    SaveDialog->setDefaultSuffix(QStringLiteral("sc4"));
-    // A name typed without extension gets the one of the chosen filter; the
-    // overwrite question comes after the extension rules of SaveAsClick, for
-    // the name that is really written.
+    // The extension a saved name gets is that of the chosen filter, added by
+    // SaveAsClick (".sc4" by default); the overwrite question comes after
+    // that, for the name really written.
     SaveDialog->setOption(QFileDialog::DontConfirmOverwrite);
-    connect(SaveDialog, &QFileDialog::filterSelected, this, [this](const QString& f) {
-        SaveDialog->setDefaultSuffix(f.contains(QLatin1String("*.exe")) ? QStringLiteral("exe") : QStringLiteral("sc4"));
-    });
     for (QFileDialog* d : {OpenDialog, SaveDialog}) d->setOption(QFileDialog::DontUseNativeDialog);
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);

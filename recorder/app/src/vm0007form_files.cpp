@@ -136,8 +136,9 @@ bool copyInto(const QString& src, vek::safefile::Replacement& out, int& err) {
 void TVM0007Form::NewClick() {
     if (m_transportState != TransportState::Stopped) return;
     if (m_modified) {
+        // Cancel, Escape or the box closed: the command is abandoned.
         const int a = askSaveChanges(this);
-        if (a == QMessageBox::Cancel) return;
+        if (a != QMessageBox::Yes && a != QMessageBox::No) return;
         // A save that did not happen (refused, failed, its dialog cancelled)
         // keeps the recording: nothing is thrown away unasked.
         if (a == QMessageBox::Yes) {
@@ -177,8 +178,9 @@ void TVM0007Form::NewClick() {
 
 void TVM0007Form::OpenClick() {
     if (m_modified) {
+        // Cancel, Escape or the box closed: the command is abandoned.
         const int a = askSaveChanges(this);
-        if (a == QMessageBox::Cancel) return;
+        if (a != QMessageBox::Yes && a != QMessageBox::No) return;
         if (a == QMessageBox::Yes) {
             SaveClick();
             if (m_modified) return;
@@ -492,9 +494,6 @@ void TVM0007Form::prepareDialog(QFileDialog* d, const QString& fileName) {
     } else if (!m_currentFile.isEmpty()) {
         d->setDirectory(QFileInfo(m_currentFile).absolutePath());
     }
-    if (d == SaveDialog)
-        d->setDefaultSuffix(d->selectedNameFilter().contains(QLatin1String("*.exe")) ? QStringLiteral("exe")
-                                                                                     : QStringLiteral("sc4"));
 }
 
 void TVM0007Form::clearInitialFolders() { m_initialFolders = false; }
