@@ -21,7 +21,9 @@
 #include "vek/transport/transport.hpp"
 #include "vekcdc5.h"
 
+#include <QAbstractItemView>
 #include <QAction>
+#include <QCompleter>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -66,6 +68,16 @@ struct Fd {
 
 bool hasSuffix(const QString& path, const char* ext) { return path.toLower().endsWith(QLatin1String(ext)); }
 bool isSc4Name(const QString& path) { return hasSuffix(path, ".sc4"); }
+
+// Runs a file dialog; true when a name was chosen. The completion list of
+// the name field can outlive the dialog when Return is pressed while it is
+// open (seen under X11): it goes with the dialog.
+bool runDialog(QFileDialog* d) {
+    const bool accepted = d->exec() == QDialog::Accepted;
+    for (QCompleter* c : d->findChildren<QCompleter*>())
+        if (c->popup()) c->popup()->hide();
+    return accepted;
+}
 
 fs::path toPath(const QString& p) { return fs::path(QFile::encodeName(p).toStdString()); }
 
@@ -187,7 +199,7 @@ void TVM0007Form::OpenClick() {
         }
     }
     prepareDialog(OpenDialog, m_currentFile);
-    if (OpenDialog->exec() != QDialog::Accepted) return;
+    if (!runDialog(OpenDialog)) return;
     if (m_transportState != TransportState::Stopped) return;
     const QStringList chosen = OpenDialog->selectedFiles();
     if (chosen.isEmpty()) return;
@@ -226,7 +238,7 @@ void TVM0007Form::SaveAsClick() {
     QString name;
     for (;;) {
         prepareDialog(SaveDialog, m_proposedName);
-        if (SaveDialog->exec() != QDialog::Accepted) return;
+        if (!runDialog(SaveDialog)) return;
         if (m_transportState != TransportState::Stopped) return;
         const QStringList chosen = SaveDialog->selectedFiles();
         if (chosen.isEmpty()) return;
