@@ -335,15 +335,18 @@ void TVM0007Form::openVoiceFileAndPlay(const QString& path) {
 }
 
 bool TVM0007Form::LoadVoiceFile(const QString& source) {
-    setEffect(0, 80);
+    // An SC4 file brings no effect: "OFF" at level 80, once it is in.
+    auto loaded = [this] {
+        setEffect(0, 80);
+        return true;
+    };
     if (!FileExistsNotDir(source)) {
         m_voiceMode = 4;
         QFile w(m_workFile);
-        if (!w.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-        return true;
+        return w.open(QIODevice::WriteOnly | QIODevice::Truncate) && loaded();
     }
     // A link to the working file is the recording already.
-    if (sameFile(source, m_workFile)) return true;
+    if (sameFile(source, m_workFile)) return loaded();
     BusyCursor busy;
     vek::safefile::Replacement out;
     if (!out.begin(QFile::encodeName(m_workFile).toStdString())) return false;
@@ -354,7 +357,7 @@ bool TVM0007Form::LoadVoiceFile(const QString& source) {
     } else if (SC4ToADPCM(QFile::encodeName(source).constData(), out.tempPath().c_str()) == 0) {
         return false;
     }
-    return out.commit();
+    return out.commit() && loaded();
 }
 
 // ---------------------------------------------------------------- save

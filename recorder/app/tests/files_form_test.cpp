@@ -375,7 +375,7 @@ TEST(RecorderFileCommands, ATargetThatIsLockedOrTheWorkingFileIsNotTouched) {
             "MsgSaveFailed|voice lumo player|Can not save file!\n(This is the recorder's own working file.)");
 }
 
-TEST(RecorderFileCommands, ASaveThatRunsOutOfSpaceLeavesTheOldFileAndSaysSo) {
+TEST(RecorderFileCommands, ASaveOrOpenThatRunsOutOfSpaceChangesNothingAndSaysSo) {
     Recorder r;
     TVM0007Form& f = *r.form;
     const ts::TmpfsMount small(QFile::encodeName(r.at("small")).toStdString(), "64k");
@@ -403,4 +403,21 @@ TEST(RecorderFileCommands, ASaveThatRunsOutOfSpaceLeavesTheOldFileAndSaysSo) {
         EXPECT_TRUE(f.Modified());
         EXPECT_EQ(f.windowTitle(), "voice lumo player [big.sc4]");
     }
+    // An open whose recording does not fit into the data folder changes nothing.
+    const QByteArray work = bytesOf(f.WorkFile());
+    put(r.at("sp.sc4"), sp(300, 5));
+    f.setModified(false);
+    {
+        const ts::TmpfsMount full(QFile::encodeName(f.DataDir()).toStdString(), "64k");
+        ASSERT_TRUE(full.mounted()) << full.skipReason();
+        Modals m({r.at("sp.sc4"), "Ok"});
+        f.OpenClick();
+        EXPECT_EQ(m.seen.value(1),
+                  "MsgLoadFailed|Open|Can not open file!\n(The recording could not be read; nothing "
+                  "changed.)");
+        EXPECT_EQ(ts::listing(full.path()), std::vector<std::string>{});
+    }
+    EXPECT_EQ(f.windowTitle(), "voice lumo player [big.sc4]");
+    EXPECT_EQ(f.VoiceMode(), 5);
+    EXPECT_EQ(bytesOf(f.WorkFile()), work);
 }
