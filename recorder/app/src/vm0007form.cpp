@@ -43,6 +43,18 @@ QString hintText(const QString& hint) {
     return t;
 }
 
+void setHint(QWidget* w, const QString& hint) {
+    w->setProperty("hint", hint);
+    w->setToolTip(hintText(hint));
+}
+
+int askSaveChanges(QWidget* owner) {
+    QMessageBox box(QMessageBox::Question, QObject::tr("Confirm"), QObject::tr("Save changes to file?"),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, owner);
+    box.setObjectName(QStringLiteral("SaveChangesBox"));
+    return box.exec();
+}
+
 namespace {
 
 // Colours of the face (COLORREF 0x00BBGGRR for the widgets).
@@ -61,11 +73,6 @@ constexpr int kStatusH = 19;
 constexpr int kButton = 25;
 constexpr int kCellW = 21, kCellH = 27;
 
-void setHint(QWidget* w, const QString& hint) {
-    w->setProperty("hint", hint);
-    w->setToolTip(hintText(hint));
-}
-
 QFrame* panel(QWidget* parent, const char* name, int y, int h) {
     auto* p = new QFrame(parent);
     p->setObjectName(QString::fromLatin1(name));
@@ -73,13 +80,6 @@ QFrame* panel(QWidget* parent, const char* name, int y, int h) {
     p->setLineWidth(1);
     p->setGeometry(0, y, TVM0007Form::kClientWidth, h);
     return p;
-}
-
-QMessageBox::StandardButton askSaveChanges(QWidget* owner) {
-    QMessageBox box(QMessageBox::Question, QObject::tr("Confirm"), QObject::tr("Save changes to file?"),
-                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, owner);
-    box.setObjectName(QStringLiteral("SaveChangesBox"));
-    return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
 }  // namespace
@@ -106,11 +106,14 @@ TVM0007Form::TVM0007Form(const Environment& env, QWidget* parent) : QMainWindow(
     OpenDialog = new QFileDialog(this, tr("Open"), QString(), filter);
     OpenDialog->setObjectName(QStringLiteral("OpenDialog"));
     OpenDialog->setAcceptMode(QFileDialog::AcceptOpen);
-    OpenDialog->setDefaultSuffix(QStringLiteral("SC4"));
+    OpenDialog->setDefaultSuffix(QStringLiteral("sc4"));
     SaveDialog = new QFileDialog(this, tr("Save As"), QString(), filter);
     SaveDialog->setObjectName(QStringLiteral("SaveDialog"));
     SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
-    SaveDialog->setDefaultSuffix(QStringLiteral("SC4"));
+    // The extension a saved name gets is that of the chosen filter, added by
+    // SaveAsClick (".sc4" by default); the overwrite question comes after
+    // that, for the name really written.
+    SaveDialog->setOption(QFileDialog::DontConfirmOverwrite);
     for (QFileDialog* d : {OpenDialog, SaveDialog}) d->setOption(QFileDialog::DontUseNativeDialog);
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -532,7 +535,8 @@ void TVM0007Form::FormCloseQuery(bool& canClose) {
     }
     const CloseOutcome o = closeOutcome(m_modified, answer);
     if (o.save) SaveClick();
-    if (!o.closes) {
+    // A save that did not happen keeps the window and the recording.
+    if (!o.closes || (o.save && m_modified)) {
         canClose = false;
         return;
     }
@@ -580,30 +584,6 @@ void TVM0007Form::openHandedOverFile(const QString& path) {
     openVoiceFileAndPlay(path);
 }
 
-void TVM0007Form::openVoiceFileAndPlay(const QString& path) {
-    if (!CheckVoiceFile(path)) {
-        MsgErrorOpen();
-        return;
-    }
-    LoadVoiceFile(path);
-    m_currentFile = path;
-    const QString name = QFileInfo(path).fileName();
-    setWindowTitle(tr("voice lumo player [") + name + QLatin1Char(']'));
-    setHint(Label4, name);
-    // Later dialogs open where the file came from.
-    OpenDialog->setDirectory(QFileInfo(path).absolutePath());
-    SaveDialog->setDirectory(QFileInfo(path).absolutePath());
-    m_modified = false;
-    for (QToolButton* b : {SBPlay, SBFF, SBFB, SBDelA, SBDelB}) b->setEnabled(true);
-    for (QAction* a : {MPlay, MFF, MFB, MDelA, MDelB}) a->setEnabled(true);
-    TrackBar->setEnabled(true);
-    DspSize(ShowTotalTime(m_workFile, false));
-    StatusBar->setPanelText(2, QString::fromLatin1(modeName(m_voiceMode)));
-    ChangeFMode(m_voiceMode);
-    RecBtnRefresh();
-    PlayClick();
-}
-
 // ---------------------------------------------------------------- mail program
 
 void TVM0007Form::mnuMailProgClick() {
@@ -632,34 +612,6 @@ bool TVM0007Form::CheckVoiceFile(const QString& name) {
     if (!mode) return false;
     m_voiceMode = *mode;
     return true;
-}
-
-void TVM0007Form::LoadVoiceFile(const QString& source) {
-    // The voice effect goes back to "OFF" at level 80 here once the effect
-    // dialog exists.
-    if (!FileExistsNotDir(source)) {
-        m_voiceMode = 4;
-        QFile w(m_workFile);
-        if (w.open(QIODevice::WriteOnly | QIODevice::Truncate)) w.close();
-        return;
-    }
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    struct Restore {
-        ~Restore() { QGuiApplication::restoreOverrideCursor(); }
-    } restore;
-    if (m_voiceMode == 4) {
-        // SP files are the working form already: copy in pieces of 4096
-        // bytes up to a read of nothing or a short write.
-        QFile in(source), out(m_workFile);
-        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
-        char buf[4096];
-        for (;;) {
-            const qint64 n = in.read(buf, sizeof buf);
-            if (n <= 0 || out.write(buf, n) != n) break;
-        }
-        return;
-    }
-    SC4ToADPCM(QFile::encodeName(source).constData(), QFile::encodeName(m_workFile).constData());
 }
 
 void TVM0007Form::MsgErrorOpen() {
@@ -736,10 +688,6 @@ void TVM0007Form::RecBtnRefresh() {
 // drop, mail and the options. They are wired to their buttons and menu items
 // already and do nothing yet.
 
-void TVM0007Form::NewClick() {}
-void TVM0007Form::OpenClick() {}
-void TVM0007Form::SaveClick() {}
-void TVM0007Form::SaveAsClick() {}
 void TVM0007Form::MailClick(QObject*) {}
 void TVM0007Form::imgDDCMouseDown(QObject*, Qt::MouseButton, Qt::KeyboardModifiers, QPoint) {}
 void TVM0007Form::imgDDCMouseMove(QObject*, Qt::MouseButtons, Qt::KeyboardModifiers, QPoint) {}

@@ -192,9 +192,28 @@ public:
 
     // ---- voice files
     bool CheckVoiceFile(const QString& name);
-    void LoadVoiceFile(const QString& source);
+    // False (the working file as it was) when the recording could not be
+    // read into it; the message is the caller's.
+    bool LoadVoiceFile(const QString& source);
     void MsgErrorOpen();
     void ChangeFMode(std::uint8_t mode);
+
+    // ---- files (vm0007form_files.cpp)
+    // Writes the working file as the SC4 voice file `target` in the current
+    // mode; false, with a message and the target as it was, when it could
+    // not be written completely.
+    bool SaveVoiceFile(const QString& target);
+    // May `name` be written? Shows the "Can not make file" warning when not.
+    bool CanMakeFile(const QString& name);
+    // The file can be opened for reading and writing now and nobody holds a
+    // lock on it.
+    static bool CanOpenFile(const QString& path);
+    // Whether an existing outgoing executable is tested before it is
+    // overwritten (set by New, Open and saves of changed recordings).
+    bool targetCheck() const { return m_targetCheck; }
+    void setTargetCheck(bool on) { m_targetCheck = on; }
+    // The name the Save As dialog proposes.
+    QString proposedFileName() const { return m_proposedName; }
 
 signals:
     // The first show has run (the tests wait for it).
@@ -212,6 +231,23 @@ private:
     void openVoiceFileAndPlay(const QString& path);
     QSize screenSize() const;
     void placeFrame(QPoint target, int attempt);
+
+    // ---- files (vm0007form_files.cpp)
+    // Check and load of an SC4 file or a self-playing executable (chosen by
+    // the extension); false after its message, with the mode as it was.
+    bool loadFile(const QString& path);
+    // Names, caption, flags and controls once `path` is in the working file.
+    void showLoadedFile(const QString& path);
+    // The working file as SC4 into `target`, silently; errno in `err`.
+    bool writeWorkingAsSc4(const QString& target, int& err);
+    bool saveAsPExe(const QString& target);
+    void showSaveFailed(int err);
+    void nameSavedFile(const QString& name);
+    void clearInitialFolders();
+    void prepareDialog(QFileDialog* d, const QString& fileName);
+    bool m_targetCheck = true;
+    bool m_initialFolders = true;  // the dialogs still start in the data folder
+    QString m_proposedName;
 
     Environment m_env;
     QString m_programDir, m_iniPath, m_dataDir, m_workFile, m_tailFile;
@@ -247,5 +283,9 @@ private:
 
 // A hint as a tool tip: a carriage return starts the second line.
 QString hintText(const QString& hint);
+// Stores a hint and shows it as the tool tip.
+void setHint(QWidget* w, const QString& hint);
+// "Save changes to file?" (Yes, No, Cancel): the QMessageBox button clicked.
+int askSaveChanges(QWidget* owner);
 
 }  // namespace vekvmail

@@ -204,3 +204,74 @@ TEST(RecorderOnX11, MnemonicsExitAndSettingsAsAPersonUsesIt) {
     ASSERT_TRUE(second.waitForFinished(10000));
     EXPECT_TRUE(readIni(ini).contains("\r\nMainLeft=100\r\nMainTop=80\r\n")) << readIni(ini).toStdString();
 }
+
+// Open and Save As through the program's own file dialogs, names typed as a
+// person types them: the dialogs start in the data folder, the typed name
+// wins over the list, the extension of the chosen filter is added, and no
+// piece of a dialog (its completion list) stays on the screen afterwards.
+TEST(RecorderOnX11, OpenAndSaveAsThroughTheFileDialogs) {
+    QString missing;
+    if (!haveTools(missing)) GTEST_SKIP() << missing.toStdString() << " is not installed";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    X11Session x(dir.path());
+    if (!x.ok()) GTEST_SKIP() << "no virtual display or window manager could be started";
+    // A program folder of its own: settings, data folder and the SP player stub beside the program.
+    const QString prog = dir.path() + "/prog/", home = dir.path() + "/files/";
+    ASSERT_TRUE(QDir().mkpath(prog + "DATA") && QDir().mkpath(home));
+    ASSERT_TRUE(QFile::copy(VEKVMAIL_EXE, prog + "VekVMail"));
+    auto write = [](const QString& p, const QByteArray& b) {
+        QFile f(p);
+        return f.open(QIODevice::WriteOnly) && f.write(b) == b.size();
+    };
+    ASSERT_TRUE(write(prog + "VEKVMAIL.INI", "[Main]\r\n"));
+    ASSERT_TRUE(write(prog + "vekgplay.exe", QByteArray(78848, 'G')));
+    QByteArray memo;
+    for (int s = 0; s < 10; ++s) memo += QByteArray("dmr1data\xF4\x01", 10) + QByteArray(500, char(s)) + QByteArray(2, 0);
+    ASSERT_TRUE(write(home + "memo.sc4", memo));
+
+    QProcess app;
+    app.setProcessEnvironment(x.env());
+    app.setWorkingDirectory(prog);
+    app.start(prog + "VekVMail", {});
+    ASSERT_TRUE(app.waitForStarted(5000));
+    const QString main = x.window("^voice lumo player \\[New\\]$", 20000);
+    ASSERT_FALSE(main.isEmpty());
+    const int windows = x.visibleWindowsOf(app.processId());
+
+    x.keys(main, {"ctrl+o"});
+    const QString open = x.window("^Open$");
+    ASSERT_FALSE(open.isEmpty()) << "Ctrl+O showed no Open dialog";
+    x.run("xdotool", {"windowactivate", "--sync", open});
+    x.run("xdotool", {"type", "--delay", "15", home + "memo.sc4"});
+    x.keys(open, {"Return"});
+    ASSERT_FALSE(x.window("^voice lumo player \\[memo\\.sc4\\]$").isEmpty()) << "the file was not opened";
+    EXPECT_EQ(x.waitForWindowsOf(app.processId(), windows), windows) << "a piece of the dialog stayed";
+
+    // Save As "copy" with the first filter: copy.sc4, the same bytes.
+    auto saveAs = [&](const QStringList& before, const QString& name) {
+        x.keys(main, {"alt+f", "a"});
+        const QString dlg = x.window("^Save As$");
+        ASSERT_FALSE(dlg.isEmpty()) << "File > Save As showed no dialog";
+        x.keys(dlg, before + QStringList{"ctrl+a"});
+        x.run("xdotool", {"type", "--delay", "15", name});
+        x.keys(dlg, {"Return"});
+        ASSERT_TRUE(x.gone("^Save As$"));
+    };
+    saveAs({}, home + "copy");
+    ASSERT_FALSE(x.window("^voice lumo player \\[copy\\.sc4\\]$").isEmpty());
+    EXPECT_EQ(readIni(home + "copy.sc4"), memo);
+    // The player filter chosen first, then "memo.sc4" typed: memo.sc4.exe.
+    saveAs({"Tab", "Down", "shift+Tab"}, home + "memo.sc4");
+    ASSERT_FALSE(x.window("^voice lumo player \\[memo\\.sc4\\.exe\\]$").isEmpty());
+    const QByteArray exe = readIni(home + "memo.sc4.exe");
+    EXPECT_EQ(exe.size(), 78848 + 12 + memo.size());
+    EXPECT_EQ(exe.mid(78848, 8), QByteArray("TARKAVF\0", 8));
+    EXPECT_EQ(exe.mid(78860), memo);
+    EXPECT_EQ(x.waitForWindowsOf(app.processId(), windows), windows);
+    if (!QStandardPaths::findExecutable("import").isEmpty())
+        x.run("import", {"-window", "root", QCoreApplication::applicationDirPath() + "/../Testing/vekvmail-files-x11.png"});
+
+    x.keys(main, {"alt+f", "x"});
+    ASSERT_TRUE(app.waitForFinished(10000)) << "File > Exit did not close the program";
+}

@@ -53,10 +53,16 @@ public:
         const int fd = ::mkstemp(tmpl.data());
         if (fd < 0) return;
         m_path = tmpl;
-        // A new file gets the permissions a plain create would give.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
+        // A replaced file keeps its permissions; a new file gets those a
+        // plain create would give.
+        struct stat st{};
+        if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            ::fchmod(fd, st.st_mode & 07777);
+        } else {
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            ::fchmod(fd, 0666 & ~mask);
+        }
         m_file.reset(::fdopen(fd, "wb"));
         if (!m_file) ::close(fd);
     }
