@@ -474,8 +474,8 @@ void TVM0007Form::showEvent(QShowEvent* e) {
 }
 
 void TVM0007Form::FormShow() {
-    // Accepting files dropped from the desktop is switched on here once drag
-    // and drop exists.
+    // Files dropped from the desktop are taken from now on (WMDropFiles).
+    setAcceptDrops(true);
     const MainSettings s = readMainSettings(m_iniPath.toStdString());
     if (m_mailDlg) {
         m_mailDlg->SetMailProg(s.mailProg);
@@ -573,12 +573,17 @@ void TVM0007Form::openHandedOverFile(const QString& path) {
 }
 
 void TVM0007Form::openVoiceFileAndPlay(const QString& path) {
-    if (!CheckVoiceFile(path)) {
-        MsgErrorOpen();
-        return;
+    if (path.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive)) {
+        if (!openPExe(path)) return;
+    } else {
+        if (!CheckVoiceFile(path)) {
+            MsgErrorOpen();
+            return;
+        }
+        LoadVoiceFile(path);
     }
-    LoadVoiceFile(path);
     m_currentFile = path;
+    m_targetCheck = true;
     const QString name = QFileInfo(path).fileName();
     setWindowTitle(tr("voice lumo player [") + name + QLatin1Char(']'));
     setHint(Label4, name);
@@ -735,12 +740,8 @@ void TVM0007Form::SaveAsClick() {}
 void TVM0007Form::mnuVolClick() {}
 void TVM0007Form::VoiceClick() {}
 void TVM0007Form::MTopClick() {}
-void TVM0007Form::MailClick(QObject*) {}
 void TVM0007Form::A1Click() {}
 void TVM0007Form::mnuUserGuideEClick() {}
 void TVM0007Form::mnuUserGuideKClick() {}
-void TVM0007Form::imgDDCMouseDown(QObject*, Qt::MouseButton, Qt::KeyboardModifiers, QPoint) {}
-void TVM0007Form::imgDDCMouseMove(QObject*, Qt::MouseButtons, Qt::KeyboardModifiers, QPoint) {}
-void TVM0007Form::SelectMailClient(int) {}
 
 }  // namespace vekvmail

@@ -14,16 +14,21 @@
 #include "maildlg.hpp"
 
 #include <QMainWindow>
+#include <QPoint>
 #include <QPointer>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 class QAction;
+class QDragEnterEvent;
+class QDropEvent;
 class QDialog;
 class QFileDialog;
 class QFrame;
@@ -176,13 +181,32 @@ public:
     std::int32_t ShowTotalTime(const QString& fileName, bool alsoRunning);
     void DspSize(std::int32_t bytes);
     void RecBtnRefresh();
-    void SelectMailClient(int index);
+    bool SelectMailClient(int index);
 
     // ---- voice files
     bool CheckVoiceFile(const QString& name);
     void LoadVoiceFile(const QString& source);
     void MsgErrorOpen();
     void ChangeFMode(std::uint8_t mode);
+
+    // ---- dragmail: drag-out, files dropped onto the window, voice mail
+    // What drag-out and mail reach outside the window. An empty function
+    // stands for the real service (vekimail on the desktop, a Qt drag).
+    struct DragMailServices {
+        std::function<int(const std::string& program, const std::string& params)> shellOpen;  // ShellExecute
+        std::function<int(const std::string& commandLine)> startCommand;                     // WinExec
+        std::function<std::int32_t(const std::string& path, const std::string& text)> sendIMail;
+        std::function<void(QWidget* handle, const QString& path)> fileDrag;  // the drag of JDD_DragDrop
+    };
+    void setDragMailServices(DragMailServices s) { m_dragMail = std::move(s); }
+    // The files of one drop (full paths), as WM_DROPFILES hands them over.
+    void WMDropFiles(const QStringList& files);
+    void JDD_DragDrop(QWidget* source, const QString& first, const QString& second);
+    void DropSource1drop(QObject* sender, bool isCopyNotMove, bool& continueDrop);
+    bool FindMailClient(std::string& command, int index, bool wantCommand);
+    // The outgoing SC4 file or self-playing executable; empty when refused.
+    QString prepareOutgoingFile(bool exe);
+    bool targetCheck() const { return m_targetCheck; }
 
 signals:
     // The first show has run (the tests wait for it).
@@ -191,6 +215,8 @@ signals:
 protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
 private:
     void buildMenus();
@@ -221,6 +247,17 @@ private:
     std::unique_ptr<vek::transport::Transport> m_transport;
     // Runs a transport command with the window's mode handed over and back.
     void transportCommand(const std::function<void()>& command);
+
+    // ---- dragmail
+    class DragFileHost;
+    class DragMailHost;
+    // CheckPExe and LoadPExe of a self-playing executable into the working
+    // file, the effect settings restored from it; false (after MsgErrorOpen)
+    // when it is not one.
+    bool openPExe(const QString& path);
+    DragMailServices m_dragMail;
+    QPoint m_dragStart;        // mouse-down on a drag handle, handle coordinates
+    bool m_targetCheck = true;  // test an existing outgoing executable before rebuilding it
 };
 
 // A hint as a tool tip: a carriage return starts the second line.
