@@ -485,8 +485,8 @@ void TVM0007Form::showEvent(QShowEvent* e) {
 }
 
 void TVM0007Form::FormShow() {
-    // Accepting files dropped from the desktop is switched on here once drag
-    // and drop exists.
+    // Files dropped from the desktop are taken from now on (WMDropFiles).
+    setAcceptDrops(true);
     const MainSettings s = readMainSettings(m_iniPath.toStdString());
     if (m_mailDlg) {
         m_mailDlg->SetMailProg(s.mailProg);
@@ -683,14 +683,5 @@ void TVM0007Form::RecBtnRefresh() {
     transportCommand([this] { m_transport->recBtnRefresh(); });
 }
 
-// ---------------------------------------------------------------- later parts
-// The handlers below belong to the transport, the file commands, drag and
-// drop, mail and the options. They are wired to their buttons and menu items
-// already and do nothing yet.
-
-void TVM0007Form::MailClick(QObject*) {}
-void TVM0007Form::imgDDCMouseDown(QObject*, Qt::MouseButton, Qt::KeyboardModifiers, QPoint) {}
-void TVM0007Form::imgDDCMouseMove(QObject*, Qt::MouseButtons, Qt::KeyboardModifiers, QPoint) {}
-void TVM0007Form::SelectMailClient(int) {}
 
 }  // namespace vekvmail

@@ -14,16 +14,21 @@
 #include "maildlg.hpp"
 
 #include <QMainWindow>
+#include <QPoint>
 #include <QPointer>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 class QAction;
+class QDragEnterEvent;
+class QDropEvent;
 class QDialog;
 class QFileDialog;
 class QFrame;
@@ -179,7 +184,7 @@ public:
     std::int32_t ShowTotalTime(const QString& fileName, bool alsoRunning);
     void DspSize(std::int32_t bytes);
     void RecBtnRefresh();
-    void SelectMailClient(int index);
+    bool SelectMailClient(int index);
 
     // ---- options: the global hot keys Ctrl+Shift+F2..F5
     TAMHotKeys* MHotKeys = nullptr;
@@ -214,6 +219,23 @@ public:
     void setTargetCheck(bool on) { m_targetCheck = on; }
     // The name the Save As dialog proposes.
     QString proposedFileName() const { return m_proposedName; }
+    // ---- dragmail: drag-out, files dropped onto the window, voice mail
+    // What drag-out and mail reach outside the window. An empty function
+    // stands for the real service (vekimail on the desktop, a Qt drag).
+    struct DragMailServices {
+        std::function<int(const std::string& program, const std::string& params)> shellOpen;  // ShellExecute
+        std::function<int(const std::string& commandLine)> startCommand;                     // WinExec
+        std::function<std::int32_t(const std::string& path, const std::string& text)> sendIMail;
+        std::function<void(QWidget* handle, const QString& path)> fileDrag;  // the drag of JDD_DragDrop
+    };
+    void setDragMailServices(DragMailServices s) { m_dragMail = std::move(s); }
+    // The files of one drop (full paths), as WM_DROPFILES hands them over.
+    void WMDropFiles(const QStringList& files);
+    void JDD_DragDrop(QWidget* source, const QString& first, const QString& second);
+    void DropSource1drop(QObject* sender, bool isCopyNotMove, bool& continueDrop);
+    bool FindMailClient(std::string& command, int index, bool wantCommand);
+    // The outgoing SC4 file or self-playing executable; empty when refused.
+    QString prepareOutgoingFile(bool exe);
 
 signals:
     // The first show has run (the tests wait for it).
@@ -222,13 +244,18 @@ signals:
 protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
 private:
     void buildMenus();
     void buildPanels(QWidget* client);
     void buildClocks(QWidget* client);
     QToolButton* speedButton(QWidget* parent, const char* name, const char* icon, const QString& hint, int x, int y);
-    void openVoiceFileAndPlay(const QString& path);
+    // Loads a file handed to the window and plays it from the start. The
+    // command line and a second instance hand over SC4 voice files only; a
+    // drop onto the window also takes a self-playing executable.
+    void openVoiceFileAndPlay(const QString& path, bool selfPlayingToo = false);
     QSize screenSize() const;
     void placeFrame(QPoint target, int attempt);
 
@@ -236,6 +263,8 @@ private:
     // Check and load of an SC4 file or a self-playing executable (chosen by
     // the extension); false after its message, with the mode as it was.
     bool loadFile(const QString& path);
+    // A recording that was recognised but could not be read in.
+    void msgLoadFailed();
     // Names, caption, flags and controls once `path` is in the working file.
     void showLoadedFile(const QString& path);
     // The working file as SC4 into `target`, silently; errno in `err`.
@@ -279,6 +308,11 @@ private:
     // file it was last built for (another file re-arms the check).
     bool m_mp3TargetCheck = true;
     QString m_mp3BuiltFor;
+    // ---- dragmail
+    class DragFileHost;
+    class DragMailHost;
+    DragMailServices m_dragMail;
+    QPoint m_dragStart;        // mouse-down on a drag handle, handle coordinates
 };
 
 // A hint as a tool tip: a carriage return starts the second line.

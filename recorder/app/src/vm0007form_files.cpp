@@ -269,12 +269,16 @@ void TVM0007Form::SaveAsClick() {
 
 // ---------------------------------------------------------------- open
 
+void TVM0007Form::msgLoadFailed() {
+    warn(this, "MsgLoadFailed", tr("Open"),
+         tr("Can not open file!") + QLatin1Char('\r') + tr("(The recording could not be read; nothing changed.)"));
+}
+
 bool TVM0007Form::loadFile(const QString& path) {
     const std::uint8_t previousMode = m_voiceMode;
     auto loadFailed = [&] {
         m_voiceMode = previousMode;
-        warn(this, "MsgLoadFailed", tr("Open"),
-             tr("Can not open file!") + QLatin1Char('\r') + tr("(The recording could not be read; nothing changed.)"));
+        msgLoadFailed();
         return false;
     };
     if (isSc4Name(path)) {
@@ -288,8 +292,17 @@ bool TVM0007Form::loadFile(const QString& path) {
     // recording and the effect behind its header. A mode byte that is none
     // of the three would drive the engine with blocks it cannot take: such a
     // file is refused like any unrecognised one.
+    // The header is read at the offset of the mode's stub, so the tag must
+    // also stand there: a mode byte saying SP behind the tag at the HQ
+    // offset would load bytes that are not the recording.
     const auto mode = recpexe::checkPExe(toPath(path));
-    if (!mode || *mode < 4 || *mode > 6) {
+    bool usable = mode && *mode >= 4 && *mode <= 6;
+    if (usable) {
+        QFile f(path);
+        usable = f.open(QIODevice::ReadOnly) && f.seek(static_cast<qint64>(recpexe::stubBytes(*mode))) &&
+                 f.read(7) == QByteArrayLiteral("TARKAVF");
+    }
+    if (!usable) {
         MsgErrorOpen();
         return false;
     }
@@ -328,8 +341,23 @@ void TVM0007Form::showLoadedFile(const QString& path) {
     RecBtnRefresh();
 }
 
-void TVM0007Form::openVoiceFileAndPlay(const QString& path) {
-    if (!loadFile(path)) return;
+void TVM0007Form::openVoiceFileAndPlay(const QString& path, bool selfPlayingToo) {
+    if (selfPlayingToo) {
+        if (!loadFile(path)) return;
+    } else {
+        // Recognised by content whatever the name; a self-playing executable
+        // is not a voice file here.
+        const std::uint8_t previousMode = m_voiceMode;
+        if (!CheckVoiceFile(path)) {
+            MsgErrorOpen();
+            return;
+        }
+        if (!LoadVoiceFile(path)) {
+            m_voiceMode = previousMode;
+            msgLoadFailed();
+            return;
+        }
+    }
     showLoadedFile(path);
     PlayClick();
 }

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -274,4 +275,68 @@ TEST(RecorderOnX11, OpenAndSaveAsThroughTheFileDialogs) {
 
     x.keys(main, {"alt+f", "x"});
     ASSERT_TRUE(app.waitForFinished(10000)) << "File > Exit did not close the program";
+}
+
+// A file dragged with the real pointer from another program's window onto
+// the recorder opens and plays.
+TEST(RecorderOnX11, AFileDraggedInFromAnotherProgramOpens) {
+    QString missing;
+    if (!haveTools(missing)) GTEST_SKIP() << missing.toStdString() << " is not installed";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    X11Session x(dir.path());
+    if (!x.ok()) GTEST_SKIP() << "no virtual display or window manager could be started";
+    vek::testsupport::SoundServer sound;
+    if (!sound.start()) GTEST_SKIP() << "no sound server: " << sound.error();
+    QProcessEnvironment env = x.env();
+    env.insert("PULSE_SERVER", QString::fromStdString(sound.server()));
+    QDir().mkpath(dir.path() + "/config/voice-lumo");
+    {
+        QFile ini(dir.path() + "/config/voice-lumo/VEKVMAIL.INI");
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[Main]\r\nMailProg=3\r\nMailRun=0\r\n");
+    }
+    const QString memo = dir.path() + "/memo.sc4";
+    {
+        QFile f(memo);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        for (int s = 0; s < 4; ++s)
+            f.write(QByteArray("dmr1data\xF4\x01", 10) + QByteArray(500, char(s)) + QByteArray(2, 0));
+    }
+    auto start = [&](QProcess& p, const QString& program, const QStringList& args) {
+        p.setProcessEnvironment(env);
+        p.start(program, args);
+        return p.waitForStarted(5000);
+    };
+    // Presses at (x0, y0), moves in steps to (x1, y1) and lets go there.
+    auto drag = [&](int x0, int y0, int x1, int y1) {
+        x.run("xdotool", {"mousemove", QString::number(x0), QString::number(y0), "mousedown", "1"});
+        for (int i = 1; i <= 10; ++i) {
+            QThread::msleep(80);
+            x.run("xdotool",
+                  {"mousemove", QString::number(x0 + (x1 - x0) * i / 10), QString::number(y0 + (y1 - y0) * i / 10)});
+        }
+        QThread::msleep(300);
+        x.run("xdotool", {"mouseup", "1"});
+    };
+
+    QProcess app, source;
+    ASSERT_TRUE(start(app, VEKVMAIL_EXE, {}));
+    const QString main = x.window("^voice lumo player \\[New\\]$", 20000);
+    ASSERT_FALSE(main.isEmpty());
+    const QList<int> g = x.geometry(main);
+
+    ASSERT_TRUE(start(source, VEKVMAIL_DROPPEER, {memo}));
+    const QString from = x.window("^drag peer$");
+    ASSERT_FALSE(from.isEmpty());
+    x.run("xdotool", {"windowmove", "--sync", from, "500", "100"});
+    const QList<int> s = x.geometry(from);
+    drag(s[0] + 100, s[1] + 100, g[0] + 130, g[1] + g[3] - 60);
+    EXPECT_FALSE(x.window("^voice lumo player \\[memo\\.sc4\\]$", 10000).isEmpty())
+        << "the dropped file was not opened";
+    source.kill();
+    source.waitForFinished(3000);
+    // Exit and its settings are the test above's.
+    app.terminate();
+    app.waitForFinished(10000);
 }

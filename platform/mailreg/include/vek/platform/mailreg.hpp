@@ -19,6 +19,19 @@
 // The attachment itself always goes through the desktop (xdg-email), so
 // whichever client the user starts, the message opens in the desktop's
 // default mail program.
+//
+// The five choices of the recorder's mail dialog on a Linux desktop:
+//   0 "Exchange", 1 "Internet Mail", 2 "Outlook": with the run flag their
+//     command above is started first (when it is on PATH, else the
+//     improper-program message); the file goes through xdg-email.
+//   3 "Outlook Express" (the default): the desktop's own mail client; with
+//     the run flag "xdg-open mailto:" opens it first; the file goes through
+//     xdg-email, so a desktop with a working xdg-email needs nothing set up.
+//   4 "Netscape": no key is read and nothing is attached; the first of
+//     thunderbird, seamonkey or netscape on PATH is started with "-mail"
+//     (its composer), the user attaches the file.
+// Making a client "the default" writes only this store's default value;
+// the desktop's own mailto handler is never changed.
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
