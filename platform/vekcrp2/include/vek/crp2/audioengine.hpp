@@ -84,6 +84,11 @@ public:
     // getOutDataPtr, in place; the block is then the engine's to play.
     virtual void effect(std::int16_t* samples) = 0;
     virtual void postWaveOut(std::uint8_t mode) = 0;
+
+    // Playback speed without a change of pitch, 0.5..2.0 (1.0: as recorded).
+    // Applies from the next block, also to a playback under way, and stays
+    // for later ones. An engine without a time stretcher plays at 1.0.
+    virtual void setPlaybackSpeed(double speed) { (void)speed; }
 };
 
 }  // namespace vek::crp2
