@@ -101,6 +101,7 @@ TVM0007Form::TVM0007Form(const Environment& env, QWidget* parent) : QMainWindow(
 
     StatusBar = new TStatusBar(client);
     StatusBar->setGeometry(0, kClientHeight - kStatusH, kClientWidth, kStatusH);
+    buildSpeedControls();
 
     const QString filter = tr("Voice File (*.sc4)") + QStringLiteral(";;") + tr("Voice File+Player (*.exe)");
     OpenDialog = new QFileDialog(this, tr("Open"), QString(), filter);
@@ -463,6 +464,7 @@ void TVM0007Form::FormCreate() {
     const MainSettings s = readMainSettings(m_iniPath.toStdString());
     MTop->setChecked(s.stayOnTop);
     setWindowFlag(Qt::WindowStaysOnTopHint, s.stayOnTop);
+    loadSpeedSettings();
     // The global hot keys are registered here once they exist (RegisterHK).
 }
 

@@ -184,6 +184,21 @@ public:
     void MsgErrorOpen();
     void ChangeFMode(std::uint8_t mode);
 
+    // ---- speed: transcription playback (vm0007form_speed.cpp)
+    // "&Control": slower, faster, normal speed; "&Option": rewind on pause.
+    QAction *MSlower = nullptr, *MFaster = nullptr, *MNormalSpeed = nullptr;
+    QMenu* mnuPauseRewind = nullptr;
+    // The speed in status panel 0, shown while it is not 1.0.
+    QLabel* lblSpeed = nullptr;
+    // The three speed commands (menu items, and global hot keys once joined).
+    void MSlowerClick();
+    void MFasterClick();
+    void MNormalSpeedClick();
+    // Rewind on pause of 0..5 seconds (0: off), kept in the settings file.
+    void PauseRewindClick(int seconds);
+    int PlaySpeedTenths() const { return m_playSpeedTenths; }
+    int PauseRewindSeconds() const { return m_pauseRewind; }
+
 signals:
     // The first show has run (the tests wait for it).
     void shownOnce();
@@ -221,6 +236,13 @@ private:
     std::unique_ptr<vek::transport::Transport> m_transport;
     // Runs a transport command with the window's mode handed over and back.
     void transportCommand(const std::function<void()>& command);
+
+    // ---- speed
+    void buildSpeedControls();
+    void loadSpeedSettings();
+    void setPlaySpeed(int tenths, bool save);
+    int m_playSpeedTenths = 10;
+    int m_pauseRewind = 0;
 };
 
 // A hint as a tool tip: a carriage return starts the second line.
