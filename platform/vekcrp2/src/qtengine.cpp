@@ -249,6 +249,8 @@ std::int16_t* QtAudioEngine::getOutDataPtr(Header header, std::uint8_t, const st
     if (m_sink && m_out && current(header) && static_cast<int>(header & 0xFF) < kOutSlots)
         s = &m_out[static_cast<int>(header & 0xFF)];
     m_outCoder.decode(block, s->pcm.data());  // throws DecodeError
+    const std::size_t n = static_cast<std::size_t>(blockBytesOf(m_outMode));
+    s->endOfData = std::all_of(block, block + n, [](std::uint8_t b) { return b == 0; });
     return s->pcm.data();
 }
 
@@ -264,6 +266,23 @@ void QtAudioEngine::effect(std::int16_t* samples) {
         s.playSamples = static_cast<std::size_t>(blockSamplesOf(m_outMode));
         if (!m_stretch->bypass()) {
             m_stretch->process(samples, s.playSamples, s.stretched);
+            // The zero block that ends the data pushes the end of the
+            // recording out of the stretcher, but the transport stops at the
+            // request for the block before it. That end (up to the last
+            // sound) joins the block still waiting, so it is played too.
+            if (s.endOfData && !m_ready.empty()) {
+                OutSlot& w = m_out[m_ready.back()];
+                if (w.play == w.stretched.data()) {
+                    auto end = s.stretched.begin();
+                    for (auto it = s.stretched.begin(); it != s.stretched.end(); ++it)
+                        if (*it != 0)
+                            end = it + 1;
+                    w.stretched.insert(w.stretched.end(), s.stretched.begin(), end);
+                    w.play = w.stretched.data();
+                    w.playSamples = w.stretched.size();
+                    s.stretched.erase(s.stretched.begin(), end);
+                }
+            }
             s.play = s.stretched.data();
             s.playSamples = s.stretched.size();
         }

@@ -71,6 +71,8 @@ private:
         std::vector<std::int16_t> stretched;
         const std::int16_t* play = nullptr;
         std::size_t playSamples = 0;
+        // The block was all zero bytes: the transport's end of the data.
+        bool endOfData = false;
     };
 
     void onCaptureReady();
