@@ -342,13 +342,4 @@ TEST(RecorderSpeed, SettingsAtStartPlayTheCommandLineFileAtThatSpeed) {
     EXPECT_TRUE(r.ini().contains("PlaySpeed=1.5\r\n"));
 }
 
-TEST(RecorderSpeed, InvalidSettingsPlayAtNormalSpeed) {
-    Recorder r("[Main]\r\nPlaySpeed=abc\r\nPauseRewind=x\r\n");
-    EXPECT_EQ(r.form->PlaySpeedTenths(), 10);
-    EXPECT_EQ(r.engine->speed, 1.0);
-    EXPECT_FALSE(r.form->lblSpeed->isVisible());
-    EXPECT_EQ(r.form->transport().pauseRewind(), 0);
-    EXPECT_TRUE(r.form->findChild<QAction*>("mnuPauseRewind0")->isChecked());
-}
-
 }  // namespace
