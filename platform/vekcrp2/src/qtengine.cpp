@@ -340,9 +340,10 @@ void QtAudioEngine::postWaveOut(std::uint8_t) {
     retireSink();
 }
 
-void QtAudioEngine::setPlaybackSpeed(double speed) {
+double QtAudioEngine::setPlaybackSpeed(double speed) {
     m_stretch->setSpeed(speed);
     m_speed = m_stretch->speed();
+    return m_speed;
 }
 
 void QtAudioEngine::retireSink() {

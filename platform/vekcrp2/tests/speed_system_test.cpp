@@ -94,6 +94,8 @@ protected:
     }
     void SetUp() override {
         if (!s_skip.empty()) GTEST_SKIP() << s_skip;
+        if (QtAudioEngine().setPlaybackSpeed(2.0) != 2.0)
+            GTEST_SKIP() << "built without librubberband: every speed plays as 1.0";
         // The tone, coded as the working file holds it.
         std::vector<std::int16_t> pcm(static_cast<std::size_t>(kBlocks * kAdpcmBlockSamples));
         for (std::size_t i = 0; i < pcm.size(); ++i)

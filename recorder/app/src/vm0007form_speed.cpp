@@ -17,6 +17,7 @@
 #include <QMenu>
 
 #include <algorithm>
+#include <cmath>
 
 namespace vekvmail {
 
@@ -76,9 +77,11 @@ void TVM0007Form::loadSpeedSettings() {
 
 void TVM0007Form::setPlaySpeed(int tenths, bool save) {
     tenths = std::clamp(tenths, kSpeedMinTenths, kSpeedMaxTenths);
+    // Also a playback under way changes speed, from its next block. An
+    // engine that cannot change it (a build without the stretcher) stays at
+    // 1.0, and so does what the window shows.
+    tenths = static_cast<int>(std::lround(m_transport->setPlaySpeed(tenths / 10.0) * 10));
     m_playSpeedTenths = tenths;
-    // Also a playback under way changes speed, from its next block.
-    m_transport->setPlaySpeed(tenths / 10.0);
     lblSpeed->setText(tr("Speed %1x").arg(QString::fromStdString(formatPlaySpeed(tenths))));
     lblSpeed->setVisible(tenths != kSpeedNormalTenths);
     MSlower->setEnabled(tenths > kSpeedMinTenths);

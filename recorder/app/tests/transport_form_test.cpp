@@ -70,7 +70,7 @@ public:
             if (playing && m_out[h].data() == s) m_target->post(crp2::kMmWomDone, h);
     }
     void postWaveOut(std::uint8_t) override { playing = false; }
-    void setPlaybackSpeed(double s) override { speed = s; }
+    double setPlaybackSpeed(double s) override { return speed = s; }
 
     // One captured block of `fill` bytes whose samples swing by `swing`.
     void capture(std::uint8_t fill, std::int16_t swing) {

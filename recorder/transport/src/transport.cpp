@@ -440,7 +440,7 @@ void Transport::closeDown() {
     m_closing = false;
 }
 
-void Transport::setPlaySpeed(double speed) { m_engine.setPlaybackSpeed(speed); }
+double Transport::setPlaySpeed(double speed) { return m_engine.setPlaybackSpeed(speed); }
 
 void Transport::setPauseRewind(int seconds) { m_pauseRewind = seconds < 0 ? 0 : seconds > 5 ? 5 : seconds; }
 

@@ -37,7 +37,10 @@ public:
     std::int16_t* getOutDataPtr(crp2::Header header, std::uint8_t mode, const std::uint8_t* block, int tag) override;
     void effect(std::int16_t* samples) override;
     void postWaveOut(std::uint8_t mode) override;
-    void setPlaybackSpeed(double s) override { speed = s; }
+    double setPlaybackSpeed(double s) override {
+        speed = s;
+        return s;
+    }
 
     // Capture: one block of `fill` bytes (PCM of `pcmValue`) is posted.
     void capture(std::uint8_t fill, std::int16_t pcmValue = 0);

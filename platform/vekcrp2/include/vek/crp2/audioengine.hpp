@@ -87,8 +87,12 @@ public:
 
     // Playback speed without a change of pitch, 0.5..2.0 (1.0: as recorded).
     // Applies from the next block, also to a playback under way, and stays
-    // for later ones. An engine without a time stretcher plays at 1.0.
-    virtual void setPlaybackSpeed(double speed) { (void)speed; }
+    // for later ones. The result is the speed the engine plays at: 1.0 for
+    // an engine without a time stretcher.
+    virtual double setPlaybackSpeed(double speed) {
+        (void)speed;
+        return 1.0;
+    }
 };
 
 }  // namespace vek::crp2

@@ -43,7 +43,7 @@ public:
     std::int16_t* getOutDataPtr(Header header, std::uint8_t mode, const std::uint8_t* block, int tag) override;
     void effect(std::int16_t* samples) override;
     void postWaveOut(std::uint8_t mode) override;
-    void setPlaybackSpeed(double speed) override;
+    double setPlaybackSpeed(double speed) override;
 
     // Output buffer of the sound server in milliseconds (the latency of Play).
     static constexpr int kSinkBufferMs = 120;

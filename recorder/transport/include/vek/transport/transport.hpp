@@ -193,8 +193,9 @@ public:
 
     // ---- transcription playback
     // Playback speed for the engine (0.5..2.0, pitch kept); the position,
-    // the bar and the running time stay in recording time.
-    void setPlaySpeed(double speed);
+    // the bar and the running time stay in recording time. The result is the
+    // speed the engine plays at (1.0 where it cannot change it).
+    double setPlaySpeed(double speed);
     // Seconds (0..5) that each pause of a playback by Stop steps back; 0
     // keeps the position where it is.
     void setPauseRewind(int seconds);
