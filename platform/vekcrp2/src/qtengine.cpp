@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "vek/crp2/qtengine.hpp"
 
+#include "timestretch.hpp"
+
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSink>
@@ -51,7 +53,7 @@ QAudioDevice pick(const QList<QAudioDevice>& devices, const QString& defaultName
 QString defaultSourceName() { return askServer("get-default-source"); }
 QString defaultSinkName() { return askServer("get-default-sink"); }
 
-QtAudioEngine::QtAudioEngine(QObject* parent) : QObject(parent) {}
+QtAudioEngine::QtAudioEngine(QObject* parent) : QObject(parent), m_stretch(std::make_unique<TimeStretch>()) {}
 
 QtAudioEngine::~QtAudioEngine() {
     // Devices go before the application object does (the sound server's
@@ -208,6 +210,10 @@ int QtAudioEngine::preWaveOut(MessageTarget& target, std::uint8_t mode, int effe
     }
     ++m_session;
     m_outCoder.beginPlayback(mode, effectIndex, level);
+    m_stretch->begin(sampleRateOf(mode), blockSamplesOf(mode));
+    m_stretch->setSpeed(m_speed);
+    for (int i = 0; i < kOutSlots; ++i)  // room for a block at 0.5, reserved once
+        m_out[i].stretched.reserve(static_cast<std::size_t>(3 * kSpBlockSamples));
     m_sink = sink;
     m_sinkIo = io;
     m_outTarget = &target;
@@ -243,6 +249,8 @@ std::int16_t* QtAudioEngine::getOutDataPtr(Header header, std::uint8_t, const st
     if (m_sink && m_out && current(header) && static_cast<int>(header & 0xFF) < kOutSlots)
         s = &m_out[static_cast<int>(header & 0xFF)];
     m_outCoder.decode(block, s->pcm.data());  // throws DecodeError
+    const std::size_t n = static_cast<std::size_t>(blockBytesOf(m_outMode));
+    s->endOfData = std::all_of(block, block + n, [](std::uint8_t b) { return b == 0; });
     return s->pcm.data();
 }
 
@@ -253,6 +261,31 @@ void QtAudioEngine::effect(std::int16_t* samples) {
         if (m_out[i].pcm.data() != samples)
             continue;
         m_outCoder.applyEffect(samples);
+        OutSlot& s = m_out[i];
+        s.play = samples;
+        s.playSamples = static_cast<std::size_t>(blockSamplesOf(m_outMode));
+        if (!m_stretch->bypass()) {
+            m_stretch->process(samples, s.playSamples, s.stretched);
+            // The zero block that ends the data pushes the end of the
+            // recording out of the stretcher, but the transport stops at the
+            // request for the block before it. That end (up to the last
+            // sound) joins the block still waiting, so it is played too.
+            if (s.endOfData && !m_ready.empty()) {
+                OutSlot& w = m_out[m_ready.back()];
+                if (w.play == w.stretched.data()) {
+                    auto end = s.stretched.begin();
+                    for (auto it = s.stretched.begin(); it != s.stretched.end(); ++it)
+                        if (*it != 0)
+                            end = it + 1;
+                    w.stretched.insert(w.stretched.end(), s.stretched.begin(), end);
+                    w.play = w.stretched.data();
+                    w.playSamples = w.stretched.size();
+                    s.stretched.erase(s.stretched.begin(), end);
+                }
+            }
+            s.play = s.stretched.data();
+            s.playSamples = s.stretched.size();
+        }
         m_ready.push_back(i);
         feedOutput();
         return;
@@ -262,7 +295,6 @@ void QtAudioEngine::effect(std::int16_t* samples) {
 void QtAudioEngine::feedOutput() {
     if (!m_sink || !m_sinkIo)
         return;
-    const std::size_t blockBytes = static_cast<std::size_t>(blockSamplesOf(m_outMode)) * 2;
     if (m_sinkFailed) {
         while (!m_ready.empty()) {
             const int slot = m_ready.front();
@@ -276,10 +308,12 @@ void QtAudioEngine::feedOutput() {
     qint64 room = m_sink->bytesFree();
     while (room > 0 && !m_ready.empty()) {
         const int slot = m_ready.front();
-        const char* p = reinterpret_cast<const char*>(m_out[slot].pcm.data()) + m_frontOffset;
+        const std::size_t blockBytes = m_out[slot].playSamples * 2;
+        const char* p = reinterpret_cast<const char*>(m_out[slot].play) + m_frontOffset;
         const qint64 n = std::min<qint64>(room, static_cast<qint64>(blockBytes - m_frontOffset));
-        const qint64 put = m_sinkIo->write(p, n);
-        if (put <= 0)
+        // A block the stretcher gave nothing for yet (its start) is done at once.
+        const qint64 put = n > 0 ? m_sinkIo->write(p, n) : 0;
+        if (put < 0 || (put == 0 && n > 0))
             break;
         m_started = true;
         room -= put;
@@ -304,6 +338,12 @@ void QtAudioEngine::postWaveOut(std::uint8_t) {
     m_frontOffset = 0;
     ++m_session;
     retireSink();
+}
+
+double QtAudioEngine::setPlaybackSpeed(double speed) {
+    m_stretch->setSpeed(speed);
+    m_speed = m_stretch->speed();
+    return m_speed;
 }
 
 void QtAudioEngine::retireSink() {

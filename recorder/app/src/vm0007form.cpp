@@ -101,6 +101,7 @@ TVM0007Form::TVM0007Form(const Environment& env, QWidget* parent) : QMainWindow(
 
     StatusBar = new TStatusBar(client);
     StatusBar->setGeometry(0, kClientHeight - kStatusH, kClientWidth, kStatusH);
+    buildSpeedControls();
 
     const QString filter = tr("Voice File (*.sc4)") + QStringLiteral(";;") + tr("Voice File+Player (*.exe)");
     OpenDialog = new QFileDialog(this, tr("Open"), QString(), filter);
@@ -475,6 +476,7 @@ void TVM0007Form::FormCreate() {
     setWindowFlag(Qt::WindowStaysOnTopHint, s.stayOnTop);
     createHotKeys();
     RegisterHK();
+    loadSpeedSettings();
 }
 
 void TVM0007Form::showEvent(QShowEvent* e) {

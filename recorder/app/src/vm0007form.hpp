@@ -236,6 +236,20 @@ public:
     bool FindMailClient(std::string& command, int index, bool wantCommand);
     // The outgoing SC4 file or self-playing executable; empty when refused.
     QString prepareOutgoingFile(bool exe);
+    // ---- speed: transcription playback (vm0007form_speed.cpp)
+    // "&Control": slower, faster, normal speed; "&Option": rewind on pause.
+    QAction *MSlower = nullptr, *MFaster = nullptr, *MNormalSpeed = nullptr;
+    QMenu* mnuPauseRewind = nullptr;
+    // The speed in status panel 0, shown while it is not 1.0.
+    QLabel* lblSpeed = nullptr;
+    // The three speed commands (menu items, and global hot keys once joined).
+    void MSlowerClick();
+    void MFasterClick();
+    void MNormalSpeedClick();
+    // Rewind on pause of 0..5 seconds (0: off), kept in the settings file.
+    void PauseRewindClick(int seconds);
+    int PlaySpeedTenths() const { return m_playSpeedTenths; }
+    int PauseRewindSeconds() const { return m_pauseRewind; }
 
 signals:
     // The first show has run (the tests wait for it).
@@ -313,6 +327,12 @@ private:
     class DragMailHost;
     DragMailServices m_dragMail;
     QPoint m_dragStart;        // mouse-down on a drag handle, handle coordinates
+    // ---- speed
+    void buildSpeedControls();
+    void loadSpeedSettings();
+    void setPlaySpeed(int tenths, bool save);
+    int m_playSpeedTenths = 10;
+    int m_pauseRewind = 0;
 };
 
 // A hint as a tool tip: a carriage return starts the second line.

@@ -81,11 +81,14 @@ void TVM0007Form::createHotKeys() {
 
 void TVM0007Form::RegisterHK() {
     if (!MHotKeys) return;
-    // Ctrl+Shift+F2..F5 as items 0..3. Key and modifiers are read when an
-    // item is enabled, so they come first. A key the session refuses
-    // (another program holds it, or there are no global keys, as on Wayland
-    // or offscreen) stays unregistered without a word.
-    for (int i = 0; i < 4; ++i) {
+    // Ctrl+Shift+F2..F5 as items 0..3 (play, rewind, fast forward, stop),
+    // then Ctrl+Shift+F6..F8 as items 4..6 (slower, faster, normal speed),
+    // so that foot pedals that send keys reach the transcription commands.
+    // Key and modifiers are read when an item is enabled, so they come
+    // first. A key the session refuses (another program holds it, or there
+    // are no global keys, as on Wayland or offscreen) stays unregistered
+    // without a word.
+    for (int i = 0; i < 7; ++i) {
         THotKeyItem* item = MHotKeys->HotKeys()->Add();
         item->setVirtKey(static_cast<TVirtKey>(static_cast<int>(TVirtKey::vkF2) + i));
         item->setModifiers(modShift | modControl);
@@ -114,6 +117,15 @@ void TVM0007Form::MHotKeysHotKeys(QObject*, quint16 hotKeyIndex) {
             break;
         case 3:
             if (SBStop->isEnabled()) StopClick();
+            break;
+        case 4:
+            if (MSlower->isEnabled()) MSlowerClick();
+            break;
+        case 5:
+            if (MFaster->isEnabled()) MFasterClick();
+            break;
+        case 6:
+            MNormalSpeedClick();
             break;
         default: break;
     }

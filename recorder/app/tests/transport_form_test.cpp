@@ -21,6 +21,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -69,6 +70,7 @@ public:
             if (playing && m_out[h].data() == s) m_target->post(crp2::kMmWomDone, h);
     }
     void postWaveOut(std::uint8_t) override { playing = false; }
+    double setPlaybackSpeed(double s) override { return speed = s; }
 
     // One captured block of `fill` bytes whose samples swing by `swing`.
     void capture(std::uint8_t fill, std::int16_t swing) {
@@ -80,6 +82,7 @@ public:
     }
 
     int inResult = crp2::kOk;
+    double speed = 1.0;
     bool capturing = false, playing = false, workFileAtClose = false;
     QString workFile;
     std::vector<std::vector<std::uint8_t>> played;
@@ -114,18 +117,19 @@ struct Recorder {
     QTemporaryDir dir;
     ScriptedEngine* engine = nullptr;
     std::unique_ptr<TVM0007Form> form;
-    Recorder() {
+    explicit Recorder(const QByteArray& iniText = "[Main]\r\n", const QString& commandLineFile = {}) {
         qputenv("XDG_CONFIG_HOME", (dir.path() + "/config").toUtf8());
         qputenv("XDG_DATA_HOME", (dir.path() + "/data").toUtf8());
         QDir().mkpath(dir.path() + "/bin");
         QFile ini(dir.path() + "/config/voice-lumo/VEKVMAIL.INI");
         QDir().mkpath(QFileInfo(ini).path());
         ini.open(QIODevice::WriteOnly);
-        ini.write("[Main]\r\n");
+        ini.write(iniText);
         ini.close();
         TVM0007Form::Environment env;
         env.programDir = dir.path() + "/bin/";
         env.screenSize = [] { return QSize(1024, 768); };
+        env.commandLineFile = commandLineFile;
         env.audioEngine = [this] {
             auto e = std::make_unique<ScriptedEngine>();
             engine = e.get();
@@ -145,6 +149,10 @@ struct Recorder {
     QString running() const { return clock({form->dspT6, form->dspT5, form->dspT4, form->dspT3, form->dspT2, form->dspT1}); }
     QString total() const {
         return clock({form->dsptT6, form->dsptT5, form->dsptT4, form->dsptT3, form->dsptT2, form->dsptT1});
+    }
+    QByteArray ini() const {
+        QFile f(form->IniPath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     QByteArray work() const {
         QFile f(form->WorkFile());
@@ -260,6 +268,78 @@ TEST(RecorderTransport, RefusedDeviceShowsItsMessageAndKeepsTheWindowStopped) {
     EXPECT_EQ(box->icon(), QMessageBox::Information);
     box->button(QMessageBox::Ok)->click();
     EXPECT_TRUE(f.SBRec->isEnabled());
+}
+
+// ---------------------------------------------------------------- transcription playback
+
+TEST(RecorderSpeed, CommandsStepTheSpeedShowItAndKeepIt) {
+    Recorder r;
+    TVM0007Form& f = *r.form;
+    EXPECT_EQ(f.PlaySpeedTenths(), 10);
+    EXPECT_FALSE(f.lblSpeed->isVisible());
+    f.MSlower->trigger();
+    EXPECT_EQ(r.engine->speed, 0.9);
+    EXPECT_TRUE(f.lblSpeed->isVisible());
+    EXPECT_EQ(f.lblSpeed->text(), "Speed 0.9x");
+    EXPECT_TRUE(r.ini().contains("PlaySpeed=0.9\r\n")) << r.ini().toStdString();
+    for (int i = 0; i < 10; ++i) f.MSlowerClick();
+    EXPECT_EQ(f.PlaySpeedTenths(), 5);
+    EXPECT_EQ(r.engine->speed, 0.5);
+    EXPECT_FALSE(f.MSlower->isEnabled());
+    for (int i = 0; i < 20; ++i) f.MFasterClick();
+    EXPECT_EQ(r.engine->speed, 2.0);
+    EXPECT_EQ(f.lblSpeed->text(), "Speed 2.0x");
+    EXPECT_FALSE(f.MFaster->isEnabled());
+    EXPECT_TRUE(f.MSlower->isEnabled());
+
+    // Changed during a playback: the transport text stays, the position in blocks.
+    f.SBRec->click();
+    for (int i = 0; i < 7; ++i) r.engine->capture(std::uint8_t(i + 1), 100);
+    spin();
+    f.SBStop->click();
+    r.engine->capture(8, 100);
+    spin();
+    f.TrackBar->setPosition(0);
+    f.SBPlay->click();
+    EXPECT_EQ(f.StatusBar->panelText(0), "Playing...");
+    f.MNormalSpeed->trigger();
+    EXPECT_EQ(r.engine->speed, 1.0);
+    EXPECT_FALSE(f.lblSpeed->isVisible());
+    spin(200);
+    EXPECT_EQ(r.engine->played.size(), 9u);
+    EXPECT_EQ(r.running(), "00:00:04");
+    EXPECT_TRUE(r.ini().contains("PlaySpeed=1.0\r\n"));
+}
+
+TEST(RecorderSpeed, SettingsAtStartPlayTheCommandLineFileAtThatSpeed) {
+    QTemporaryDir files;
+    const QString sc4 = files.path() + "/memo.sc4";
+    {
+        QByteArray sectors;
+        for (int i = 0; i < 4; ++i) sectors += QByteArray("dmr1data") + QByteArray(504, char(i + 1));
+        QFile out(sc4);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(sectors);
+    }
+    Recorder r("[Main]\r\nPlaySpeed=1.5\r\nPauseRewind=2\r\n", sc4);
+    TVM0007Form& f = *r.form;
+    spin(100);
+    EXPECT_EQ(r.engine->speed, 1.5);
+    EXPECT_EQ(f.PlaySpeedTenths(), 15);
+    EXPECT_TRUE(f.lblSpeed->isVisible());
+    EXPECT_EQ(f.lblSpeed->text(), "Speed 1.5x");
+    ASSERT_FALSE(r.engine->played.empty()) << "the command-line file played";
+    EXPECT_EQ(r.engine->played[0][8], 1);
+    EXPECT_EQ(f.transport().pauseRewind(), 2);
+    QAction* two = f.findChild<QAction*>("mnuPauseRewind2");
+    ASSERT_NE(two, nullptr);
+    EXPECT_TRUE(two->isChecked());
+
+    f.findChild<QAction*>("mnuPauseRewind4")->trigger();
+    EXPECT_EQ(f.transport().pauseRewind(), 4);
+    EXPECT_FALSE(two->isChecked());
+    EXPECT_TRUE(r.ini().contains("PauseRewind=4\r\n")) << r.ini().toStdString();
+    EXPECT_TRUE(r.ini().contains("PlaySpeed=1.5\r\n"));
 }
 
 }  // namespace

@@ -406,7 +406,17 @@ void Transport::stopR() {
 
 void Transport::stopClick() {
     if (m_state != State::Stopped) {
+        const bool pausing = m_state == State::Playing;
         stopR();
+        if (pausing && m_pauseRewind > 0) {
+            // Back from the position the running time shows, as a rewind
+            // press does: the next Play starts there.
+            m_curTCount -= blocksForSeconds(m_voiceMode, m_pauseRewind);
+            if (m_curTCount < 0)
+                m_curTCount = 0;
+            setTrackPosition(getTrackPosFromTCount(m_curTCount));
+            displayTime(m_curTCount);
+        }
         return;
     }
     setTrackPosition(0);
@@ -428,6 +438,14 @@ void Transport::closeDown() {
     }
     // The window may yet stay open (the user cancels the close).
     m_closing = false;
+}
+
+double Transport::setPlaySpeed(double speed) { return m_engine.setPlaybackSpeed(speed); }
+
+void Transport::setPauseRewind(int seconds) { m_pauseRewind = seconds < 0 ? 0 : seconds > 5 ? 5 : seconds; }
+
+std::int32_t blocksForSeconds(std::uint8_t mode, int seconds) {
+    return roundEven(seconds / modeInfo(mode).blockSeconds);
 }
 
 // ---------------------------------------------------------------- seek

@@ -37,6 +37,10 @@ public:
     std::int16_t* getOutDataPtr(crp2::Header header, std::uint8_t mode, const std::uint8_t* block, int tag) override;
     void effect(std::int16_t* samples) override;
     void postWaveOut(std::uint8_t mode) override;
+    double setPlaybackSpeed(double s) override {
+        speed = s;
+        return s;
+    }
 
     // Capture: one block of `fill` bytes (PCM of `pcmValue`) is posted.
     void capture(std::uint8_t fill, std::int16_t pcmValue = 0);
@@ -49,6 +53,7 @@ public:
     // Blocks handed over for output, as they were read from the file.
     std::vector<Bytes> played;
     int effectCalls = 0;
+    double speed = 1.0;
     // Each handed-over block asks for the next one, as a device would.
     bool autoRequest = true;
     // Blocks whose first byte is this value cannot be decoded.

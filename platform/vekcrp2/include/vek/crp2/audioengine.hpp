@@ -84,6 +84,15 @@ public:
     // getOutDataPtr, in place; the block is then the engine's to play.
     virtual void effect(std::int16_t* samples) = 0;
     virtual void postWaveOut(std::uint8_t mode) = 0;
+
+    // Playback speed without a change of pitch, 0.5..2.0 (1.0: as recorded).
+    // Applies from the next block, also to a playback under way, and stays
+    // for later ones. The result is the speed the engine plays at: 1.0 for
+    // an engine without a time stretcher.
+    virtual double setPlaybackSpeed(double speed) {
+        (void)speed;
+        return 1.0;
+    }
 };
 
 }  // namespace vek::crp2

@@ -18,6 +18,10 @@
 #include "vek/crp2/audioengine.hpp"
 #include "vek/crp2/blockcoder.hpp"
 
+namespace vek::crp2 {
+class TimeStretch;
+}
+
 class QAudioSource;
 class QAudioSink;
 class QIODevice;
@@ -39,6 +43,7 @@ public:
     std::int16_t* getOutDataPtr(Header header, std::uint8_t mode, const std::uint8_t* block, int tag) override;
     void effect(std::int16_t* samples) override;
     void postWaveOut(std::uint8_t mode) override;
+    double setPlaybackSpeed(double speed) override;
 
     // Output buffer of the sound server in milliseconds (the latency of Play).
     static constexpr int kSinkBufferMs = 120;
@@ -61,6 +66,13 @@ private:
     };
     struct OutSlot {
         std::array<std::int16_t, kSpBlockSamples> pcm{};
+        // What goes to the device: pcm itself at speed 1.0, else the
+        // stretcher's output for this block.
+        std::vector<std::int16_t> stretched;
+        const std::int16_t* play = nullptr;
+        std::size_t playSamples = 0;
+        // The block was all zero bytes: the transport's end of the data.
+        bool endOfData = false;
     };
 
     void onCaptureReady();
@@ -99,6 +111,9 @@ private:
     bool m_started = false;
     bool m_sinkFailed = false;
     int m_underruns = 0;
+    // Playback speed: the stretcher between the effect and the device.
+    std::unique_ptr<TimeStretch> m_stretch;
+    double m_speed = 1.0;
 };
 
 // The server's default device names ("pactl get-default-source" and

@@ -191,6 +191,16 @@ public:
     // Sets the bar from the program (New, Open and the hand-over use it).
     void setTrackPosition(int position);
 
+    // ---- transcription playback
+    // Playback speed for the engine (0.5..2.0, pitch kept); the position,
+    // the bar and the running time stay in recording time. The result is the
+    // speed the engine plays at (1.0 where it cannot change it).
+    double setPlaySpeed(double speed);
+    // Seconds (0..5) that each pause of a playback by Stop steps back; 0
+    // keeps the position where it is.
+    void setPauseRewind(int seconds);
+    int pauseRewind() const { return m_pauseRewind; }
+
     // ---- state
     State state() const { return m_state; }
     bool engineRunning() const { return m_engineRunning; }
@@ -247,6 +257,10 @@ private:
     std::unique_ptr<File> m_file;  // the working file during one play or recording
     std::deque<std::function<void()>> m_deferred;
     bool m_closing = false;
+    int m_pauseRewind = 0;
 };
+
+// The whole blocks of `mode` nearest to `seconds` (2 s: 4 SP, 4 HQ or 6 SHQ blocks).
+std::int32_t blocksForSeconds(std::uint8_t mode, int seconds);
 
 }  // namespace vek::transport
