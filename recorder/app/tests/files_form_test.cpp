@@ -298,11 +298,11 @@ TEST(RecorderFileCommands, RoundTripsAreByteIdenticalAlsoThroughAnExecutable) {
         EXPECT_EQ(exe.left(i == 0 ? 78848 : 51200), i == 0 ? r.spStub : r.adpcmStub);
         EXPECT_EQ(exe.mid(i == 0 ? 78860 : 51212), work) << "the payload is the working form";
 
-        // Back in, by Open and by the hand-over (which also plays).
+        // Back in, by Open and by a drop onto the window (which also plays).
         f.NewClick();
         f.setEffect(1, 1);
         if (i == 1) {
-            f.openHandedOverFile(c);
+            f.WMDropFiles({c});
             EXPECT_TRUE(f.transportState() == TransportState::Playing || f.findChild<QMessageBox*>("TransportMessage"));
             f.StopClick();
         } else {

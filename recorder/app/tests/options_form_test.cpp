@@ -42,7 +42,7 @@ using vek::testsupport::writeBytes;
 namespace {
 
 constexpr unsigned kCtrlShift = vek::hotkeys::kModControl | vek::hotkeys::kModShift;
-constexpr unsigned kF2 = 0x71, kF3 = 0x72, kF4 = 0x73, kF5 = 0x74;
+constexpr unsigned kF2 = 0x71, kF3 = 0x72, kF4 = 0x73, kF5 = 0x74, kF6 = 0x75, kF7 = 0x76, kF8 = 0x77;
 
 QByteArray spSectors(int n) {
     QByteArray b;
@@ -127,10 +127,19 @@ struct Recorder {
     QString iniPath() const { return dir.path() + "/config/voice-lumo/VEKVMAIL.INI"; }
     // Opens `name` (an SP recording of `sectors` sectors) as a hand-over
     // does: it opens and starts playing.
+    // An SC4 file is handed over as a second instance does; a self-playing
+    // one (the SP stub's length of filler, the header, the sectors) comes
+    // in as a drop, which is how such a file reaches a running window.
     void open(const QString& name, int sectors = 40) {
         const QString p = dir.path() + "/" + name;
-        ASSERT_TRUE(writeBytes(p, spSectors(sectors)));
-        form->openHandedOverFile(p);
+        if (name.endsWith(".exe", Qt::CaseInsensitive)) {
+            const QByteArray header("TARKAVF\0\x04\x1E\x00\x50", 12);
+            ASSERT_TRUE(writeBytes(p, QByteArray(78848, 'G') + header + spSectors(sectors)));
+            form->WMDropFiles({p});
+        } else {
+            ASSERT_TRUE(writeBytes(p, spSectors(sectors)));
+            form->openHandedOverFile(p);
+        }
         ASSERT_EQ(form->currentFileName(), p);
     }
     // Runs the Voice Effect command; `inDialog` works the dialog and answers it.
@@ -250,10 +259,12 @@ TEST(RecorderOptions, TheFourGlobalKeysDriveTheTransport) {
     TVM0007Form& f = *r.form;
     ASSERT_EQ(r.components(), 1);
     EXPECT_EQ(f.MHotKeys->SaveLoadFrom(), slIniFile);
-    ASSERT_EQ(f.MHotKeys->HotKeys()->Count(), 4);
-    for (unsigned vk : {kF2, kF4, kF5}) EXPECT_TRUE(r.keys.isRegistered(kCtrlShift, vk)) << vk;
+    // The transport's four keys, then the three speed commands on F6..F8.
+    ASSERT_EQ(f.MHotKeys->HotKeys()->Count(), 7);
+    for (unsigned vk : {kF2, kF4, kF5, kF6, kF7, kF8})
+        EXPECT_TRUE(r.keys.isRegistered(kCtrlShift, vk)) << vk;
     EXPECT_FALSE(f.MHotKeys->HotKeys()->Items(1)->Registered());
-    for (int i = 0; i < 4; ++i) EXPECT_TRUE(f.MHotKeys->HotKeys()->Items(i)->Enabled());
+    for (int i = 0; i < 7; ++i) EXPECT_TRUE(f.MHotKeys->HotKeys()->Items(i)->Enabled());
     // The window never makes a second component; one made on purpose is refused.
     EXPECT_THROW(TAMHotKeys extra(&f), EHotKeysError);
 
@@ -277,6 +288,13 @@ TEST(RecorderOptions, TheFourGlobalKeysDriveTheTransport) {
     r.press(kF5);
     r.press(kF5);  // stopped already: back to the start
     EXPECT_EQ(f.TrackBar->position(), 0);
+    // The speed keys: faster twice, slower once, then normal again.
+    r.press(kF7);
+    r.press(kF7);
+    r.press(kF6);
+    EXPECT_EQ(f.PlaySpeedTenths(), 11);
+    r.press(kF8);
+    EXPECT_EQ(f.PlaySpeedTenths(), 10);
 
     // While recording Play is disabled: its key does nothing.
     f.SBRec->click();
@@ -293,13 +311,13 @@ TEST(RecorderOptions, TheFourGlobalKeysDriveTheTransport) {
 }
 
 TEST(RecorderOptions, ASessionWithoutGlobalKeysRefusesThemQuietly) {
-    // Offscreen, as on Wayland: all four are refused, the window works on.
+    // Offscreen, as on Wayland: every key is refused, the window works on.
     if (QGuiApplication::platformName() == "xcb") GTEST_SKIP() << "this session has global keys";
     Recorder r({}, true);
     TVM0007Form& f = *r.form;
     ASSERT_NE(f.MHotKeys, nullptr);
-    ASSERT_EQ(f.MHotKeys->HotKeys()->Count(), 4);
-    for (int i = 0; i < 4; ++i) {
+    ASSERT_EQ(f.MHotKeys->HotKeys()->Count(), 7);
+    for (int i = 0; i < 7; ++i) {
         EXPECT_TRUE(f.MHotKeys->HotKeys()->Items(i)->Enabled());
         EXPECT_FALSE(f.MHotKeys->HotKeys()->Items(i)->Registered());
     }
