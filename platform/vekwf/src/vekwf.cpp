@@ -248,7 +248,7 @@ sf_count_t pfSeek(sf_count_t offset, int whence, void* u) {
 sf_count_t pfRead(void* buf, sf_count_t count, void* u) {
     auto* p = static_cast<PatchedFile*>(u);
     if (count <= 0 || p->pos >= p->length) return 0;
-    if (std::fseek(p->f, static_cast<long>(p->pos), SEEK_SET) != 0) return 0;
+    if (!seekTo(p->f, static_cast<std::uint64_t>(p->pos), SEEK_SET)) return 0;
     const auto got = static_cast<sf_count_t>(std::fread(buf, 1, static_cast<std::size_t>(count), p->f));
     auto* out = static_cast<unsigned char*>(buf);
     for (int i = 0; i < 4; ++i) {
@@ -263,8 +263,10 @@ sf_count_t pfWrite(const void*, sf_count_t, void*) { return 0; }
 SNDFILE* openPatched(const char* path, const RiffFacts& facts, SF_INFO& info, std::unique_ptr<PatchedFile>& out) {
     auto p = std::make_unique<PatchedFile>();
     p->f = std::fopen(path, "rb");
-    if (!p->f || std::fseek(p->f, 0, SEEK_END) != 0) return nullptr;
-    p->length = std::ftell(p->f);
+    // 64-bit positions here too (seekTo, tellOf): a placeholder-sized file
+    // past 2 GiB is read whole on 64-bit Windows as well.
+    if (!p->f || !seekTo(p->f, 0, SEEK_END)) return nullptr;
+    p->length = tellOf(p->f);
     if (p->length < 0) return nullptr;
     p->patchAt = static_cast<sf_count_t>(facts.dataSizeAt);
     const std::uint32_t v = facts.realDataSize;
