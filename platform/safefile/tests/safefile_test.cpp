@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -262,10 +263,15 @@ TEST(SafeFileSweep, TempFolderSweepKeepsLiveAndForeignFiles) {
         ASSERT_EQ(::chown(foreign.c_str(), 65534, 65534), 0);
     }
 
+    const char* before = std::getenv("TMPDIR");
+    const std::string saved = before ? before : "";
     ASSERT_EQ(::setenv("TMPDIR", f.dir.c_str(), 1), 0);
     EXPECT_EQ(userTempFolder(), f.dir.string());
     const int removed = sweepUserTempFolder();
-    ::unsetenv("TMPDIR");
+    if (before)
+        ::setenv("TMPDIR", saved.c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
     EXPECT_FALSE(fs::exists(deadFile));
     EXPECT_TRUE(fs::exists(liveFile));
     if (root) {
