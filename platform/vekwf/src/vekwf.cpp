@@ -158,6 +158,24 @@ std::int64_t tellOf(std::FILE* f) {
 #endif
 }
 
+// True when the chunks inside a LIST chunk (a four-byte list type, then
+// chunks) each end within it. libsndfile 1.2 walks them by their sizes and,
+// for a list of an unknown type holding a size that runs out of the list
+// (0xFFBEFFFF, say), never comes back: such a file is refused before it
+// gets there.
+bool listChunkFits(std::FILE* f, std::uint64_t start, std::uint64_t size, std::uint64_t fileSize, bool be) {
+    const std::uint64_t end = start + std::min(size, fileSize - start);
+    std::uint64_t pos = start + 4;
+    for (int guardCount = 0; guardCount < 4096 && pos + 8 <= end; ++guardCount) {
+        unsigned char ch[8];
+        if (!seekTo(f, pos, SEEK_SET) || std::fread(ch, 1, 8, f) != 8) return false;
+        const std::uint64_t sub = get32(ch + 4, be);
+        if (pos + 8 + sub > end) return false;
+        pos += 8 + sub + (sub & 1);
+    }
+    return true;
+}
+
 // Walks the top-level chunks (a bounded number of them) to learn the format
 // tag, the channel count and the rate as the file states them, and whether
 // the data chunk fits in the file. libsndfile silently shortens a data chunk
@@ -214,6 +232,8 @@ RiffFacts walkRiff(const char* path) {
                 facts.dataOverrun = pos + 8 + size > fileSize;
             }
             facts.ok = haveFmt;
+            return facts;
+        } else if (std::memcmp(ch, "LIST", 4) == 0 && !listChunkFits(f, pos + 8, size, fileSize, be)) {
             return facts;
         }
         pos += 8 + size + (size & 1);
