@@ -176,6 +176,19 @@ bool listChunkFits(std::FILE* f, std::uint64_t start, std::uint64_t size, std::u
     return true;
 }
 
+// The top-level chunks from pos to the end of the file: false when a LIST
+// chunk among them does not hold its inner chunks (listChunkFits).
+bool listsFitAfter(std::FILE* f, std::uint64_t pos, std::uint64_t fileSize, bool be) {
+    for (int guardCount = 0; guardCount < 4096 && pos + 8 <= fileSize; ++guardCount) {
+        unsigned char ch[8];
+        if (!seekTo(f, pos, SEEK_SET) || std::fread(ch, 1, 8, f) != 8) return true;
+        const std::uint64_t size = get32(ch + 4, be);
+        if (std::memcmp(ch, "LIST", 4) == 0 && !listChunkFits(f, pos + 8, size, fileSize, be)) return false;
+        pos += 8 + size + (size & 1);
+    }
+    return true;
+}
+
 // Walks the top-level chunks (a bounded number of them) to learn the format
 // tag, the channel count and the rate as the file states them, and whether
 // the data chunk fits in the file. libsndfile silently shortens a data chunk
@@ -232,6 +245,10 @@ RiffFacts walkRiff(const char* path) {
                 facts.dataOverrun = pos + 8 + size > fileSize;
             }
             facts.ok = haveFmt;
+            // libsndfile reads the chunks after a data chunk of known size
+            // too: a LIST chunk there must fit as well (listsFitAfter).
+            if (facts.ok && !facts.placeholder && !facts.dataOverrun)
+                facts.ok = listsFitAfter(f, pos + 8 + size + (size & 1), fileSize, be);
             return facts;
         } else if (std::memcmp(ch, "LIST", 4) == 0 && !listChunkFits(f, pos + 8, size, fileSize, be)) {
             return facts;

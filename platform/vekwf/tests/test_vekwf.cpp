@@ -308,6 +308,15 @@ TEST_F(VekwfTest, RefusesAListWhoseInnerChunkOverrunsIt) {
         bad.insert(bad.end(), {4, 0, 32, 0});
         EXPECT_EQ(open(write("bad.wav", withList(bad))).h, 0);
     }
+    // After the data chunk (libsndfile reads trailing chunks too).
+    Bytes trailing = makeWav({}, Bytes{5, 0, 6, 0});
+    const Bytes badList{'L', 'I', 'S', 'T', 16, 0, 0, 0, 3, 0, 1, 1, 0xF7, 0xFF, 0xFF, 0xFF,
+                        0xFF, 0xFF, 0xBE, 0xFF, 4, 0, 32, 0};
+    trailing.insert(trailing.end(), badList.begin(), badList.end());
+    const std::uint32_t riff = static_cast<std::uint32_t>(trailing.size() - 8);
+    for (int i = 0; i < 4; ++i) trailing[std::size_t(4 + i)] = static_cast<std::uint8_t>(riff >> (8 * i));
+    EXPECT_EQ(open(write("trailing.wav", trailing)).h, 0);
+
     Bytes good{'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M'};
     put32(good, 3);
     good.insert(good.end(), {'a', 'b', 0, 0});  // padded to even
