@@ -12,6 +12,15 @@ namespace vek::testsupport {
 
 namespace fs = std::filesystem;
 
+long endedProcessId() {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(0);
+    if (pid < 0) return -1;
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return static_cast<long>(pid);
+}
+
 std::string shellQuote(const std::string& text) {
     std::string q = "'";
     for (char c : text) {

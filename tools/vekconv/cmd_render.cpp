@@ -107,9 +107,7 @@ bool openInput(const std::string& path, std::uint8_t effect, std::uint8_t level,
         in.layout = vp::kSpLayout;
     } else {
         // The frame stream goes to a private temporary file, not to memory.
-        const char* tmp = std::getenv("TMPDIR");
-        const std::string dir = tmp && *tmp ? tmp : "/tmp";
-        vek::safefile::sweepStale(dir);
+        const std::string dir = vek::safefile::userTempFolder();
         if (!in.frames.create(dir, "vekconv")) {
             error("cannot create a temporary file in '" + dir + "'");
             return false;

@@ -51,6 +51,12 @@ public:
     void showWrittenFile(const std::string& path) override {
         endBar();
         std::cout << path << '\n' << std::flush;
+        // A sound file without samples makes an empty SC4 file: a recording
+        // of nothing, which the recorder opens (as SP), counted as written.
+        // Said once, since 'info' and 'to-wav' then call it invalid.
+        std::error_code ec;
+        if (jobs::lowerExtension(path) == ".sc4" && std::filesystem::file_size(path, ec) == 0 && !ec)
+            std::cerr << "vekconv: note: '" << path << "' is empty: its source holds no audio\n";
     }
     void forceFGWindow() override {}
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli.hpp"
+#include "vek/platform/safefile.hpp"
 #include "vek/version.hpp"
 
 namespace {
@@ -36,6 +37,8 @@ int main(int argc, char** argv) {
     }
     for (const auto& c : vekconv::registry()) {
         if (name == c.name) {
+            // Frame files of an earlier run that was killed or crashed.
+            vek::safefile::sweepUserTempFolder();
             vekconv::Args args(argv + 2, argv + argc);
             if (vekconv::wantsHelp(args)) {
                 std::cout << c.help;

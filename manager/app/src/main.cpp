@@ -7,6 +7,9 @@
 #include "startup.hpp"
 
 #include <QApplication>
+#include <QFileInfo>
+
+#include "vek/platform/safefile.hpp"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -14,6 +17,10 @@ int main(int argc, char** argv) {
     vekshell::setApplicationTitle(vekshell::kAppTitle);
     if (vekshell::activatePreviousInstance()) return 0;
     app.setWindowIcon(vekshell::programIcon());
+    // What a killed or crashed run left: the conversion jobs' frame files in
+    // the temporary folder and a half-written settings file beside ours.
+    vek::safefile::sweepUserTempFolder();
+    vek::safefile::sweepStale(QFileInfo(vekshell::settingsFilePath()).absolutePath().toStdString());
 
     new vekshell::TSplashForm;  // destroys itself after two seconds
     vekshell::TMainForm form;

@@ -3,6 +3,7 @@
 // a window of its own.
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "vek/platform/winreg.hpp"
+#include "vek/testsupport/process.hpp"
 #include "vek/testsupport/qt.hpp"
 
 #include <gtest/gtest.h>
@@ -153,3 +154,36 @@ TEST(ShellSingleInstance, SecondCopyOpensNoWindowWhileTheFirstIsBusy) {
     if (!third.waitForFinished(10000)) third.kill();
 }
 
+// A start sweeps what killed runs left: the jobs' frame files in the
+// temporary folder and a half-written settings file beside VekShell.ini go
+// when their process has ended; a frame file of a running process stays.
+TEST(ShellStart, SweepsTemporaryFilesOfEndedRunsOnly) {
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString config = sandboxPath() + "/config/voice-lumo";
+    ASSERT_TRUE(QDir().mkpath(config));
+    const QString dead = QString::number(vek::testsupport::endedProcessId());
+    const QString frames = tmp.path() + "/vekshell.vek-" + dead + "-0123456789abcdef.tmp";
+    const QString settings = config + "/.VekShell.ini.vek-" + dead + "-0123456789abcdef.tmp";
+    const QString live = tmp.path() + "/vekshell.vek-" + QString::number(QCoreApplication::applicationPid()) +
+                         "-fedcba9876543210.tmp";
+    for (const QString& name : {frames, settings, live}) {
+        QFile f(name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << name.toStdString();
+        f.write("frames");
+    }
+
+    QProcess shell;
+    auto e = env();
+    e.insert("TMPDIR", tmp.path());
+    shell.setProcessEnvironment(e);
+    shell.start(VEKSHELL_EXE, {});
+    ASSERT_TRUE(shell.waitForStarted(5000));
+    auto w = waitForManager(20000);
+    ASSERT_TRUE(w.has_value()) << "the manager never registered its window";
+    EXPECT_FALSE(QFile::exists(frames));
+    EXPECT_FALSE(QFile::exists(settings));
+    EXPECT_TRUE(QFile::exists(live));
+    sendMessage(*w, 0x0010, {});
+    if (!shell.waitForFinished(10000)) shell.kill();
+}

@@ -102,4 +102,28 @@ TEST_F(JobInputs, PlaceholderSizedWavesConvertLikeTheirFinishedTwins) {
     }
 }
 
+// A WAV file with no samples at all (the data chunk is empty) is an empty
+// recording: the SC4 file is empty in every mode (an empty SP recording for
+// the recorder), counted and shown like any written file, with no message.
+// The direct and the conversion way agree.
+TEST_F(JobInputs, WavWithNoSamplesGivesAnEmptyRecording) {
+    for (std::uint8_t mode : {kModeSP, kModeHQ, kModeSHQ}) {
+        writeFile(list("mono.wav"), wavImage(16, 1, mode == kModeSHQ ? 11025 : 8000, {}));
+        writeFile(list("stereo.wav"), wavImage(16, 2, 44100, {}));
+        writeFile(list("mono.sc4"), Bytes(512, 7));  // replaced after the question
+        state.ConvertedCount = 0;
+        main.shown.clear();
+        runWavToSc4(mode, {"mono.wav", "stereo.wav"});
+        EXPECT_EQ(state.ConvertedCount, 2) << int(mode);
+        EXPECT_TRUE(ui.boxes.empty()) << (ui.boxes.empty() ? "" : ui.boxes[0].text);
+        EXPECT_EQ(main.shown.size(), 2u);
+        for (const char* n : {"mono.sc4", "stereo.sc4"}) {
+            ASSERT_TRUE(fs::exists(list(n))) << n << int(mode);
+            EXPECT_EQ(fs::file_size(list(n)), 0u) << n << int(mode);
+            fs::remove(list(n));
+        }
+        EXPECT_TRUE(tempDirEmpty());
+    }
+}
+
 }  // namespace

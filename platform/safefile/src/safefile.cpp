@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <random>
+#include <system_error>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -144,13 +146,26 @@ int sweepStale(const std::string& dir) {
         std::string path = dir.empty() ? std::string(".") : dir;
         if (path.back() != '/') path += '/';
         path += name;
+        // Another user's file is not ours to judge, even where the folder
+        // would let us remove it. Files are created 0600 but not required
+        // to be so here: a kill between giving the final mode and the rename
+        // leaves one with the target's mode, ours all the same.
         struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) continue;
         if (::unlink(path.c_str()) == 0) ++removed;
     }
     ::closedir(d);
     return removed;
 }
+
+std::string userTempFolder() {
+    // $TMPDIR (or $TMP, $TEMP, $TEMPDIR), as the conversion jobs choose it.
+    std::error_code ec;
+    const std::filesystem::path p = std::filesystem::temp_directory_path(ec);
+    return ec || p.empty() ? std::string("/tmp") : p.string();
+}
+
+int sweepUserTempFolder() { return sweepStale(userTempFolder()); }
 
 // ------------------------------------------------------------ Replacement
 

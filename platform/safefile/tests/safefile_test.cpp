@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "vek/testsupport/process.hpp"
 #include "vek/testsupport/tmpfs.hpp"
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -241,6 +243,43 @@ TEST(SafeFileSweep, KilledWriterLeavesOldTargetAndItsTempIsSwept) {
     fs::remove(bait);
     EXPECT_EQ(f.names(), std::vector<std::string>{"MEMO.wav"});
     EXPECT_EQ(slurp(t), "old");
+}
+
+// The start-up sweep of the temporary folder: a frame file of an ended run
+// goes, one of a running process stays, and so does a file of another user
+// even when its process has ended.
+TEST(SafeFileSweep, TempFolderSweepKeepsLiveAndForeignFiles) {
+    Folder f;
+    const long dead = vek::testsupport::endedProcessId();
+    ASSERT_GT(dead, 0);
+    const std::string deadFile = f / ("vekshell.vek-" + std::to_string(dead) + "-0123456789abcdef.tmp");
+    const std::string liveFile = f / ("vekconv.vek-" + std::to_string(::getppid()) + "-fedcba9876543210.tmp");
+    const std::string foreign = f / ("vekshell.vek-" + std::to_string(dead) + "-00000000000000ff.tmp");
+    put(deadFile, "frames", 0600);
+    put(liveFile, "frames", 0600);
+    put(foreign, "frames", 0600);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(foreign.c_str(), 65534, 65534), 0);
+    }
+
+    const char* before = std::getenv("TMPDIR");
+    const std::string saved = before ? before : "";
+    ASSERT_EQ(::setenv("TMPDIR", f.dir.c_str(), 1), 0);
+    EXPECT_EQ(userTempFolder(), f.dir.string());
+    const int removed = sweepUserTempFolder();
+    if (before)
+        ::setenv("TMPDIR", saved.c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
+    EXPECT_FALSE(fs::exists(deadFile));
+    EXPECT_TRUE(fs::exists(liveFile));
+    if (root) {
+        EXPECT_EQ(removed, 1);
+        EXPECT_TRUE(fs::exists(foreign));
+    } else {
+        EXPECT_EQ(removed, 2);  // both ours: no other user to give a file to
+    }
 }
 
 TEST(SafeFileTemp, PrivateTempFileIsOursAndGoesAway) {

@@ -158,6 +158,37 @@ std::int64_t tellOf(std::FILE* f) {
 #endif
 }
 
+// True when the chunks inside a LIST chunk (a four-byte list type, then
+// chunks) each end within it. libsndfile 1.2 walks them by their sizes and,
+// for a list of an unknown type holding a size that runs out of the list
+// (0xFFBEFFFF, say), never comes back: such a file is refused before it
+// gets there.
+bool listChunkFits(std::FILE* f, std::uint64_t start, std::uint64_t size, std::uint64_t fileSize, bool be) {
+    const std::uint64_t end = start + std::min(size, fileSize - start);
+    std::uint64_t pos = start + 4;
+    for (int guardCount = 0; guardCount < 4096 && pos + 8 <= end; ++guardCount) {
+        unsigned char ch[8];
+        if (!seekTo(f, pos, SEEK_SET) || std::fread(ch, 1, 8, f) != 8) return false;
+        const std::uint64_t sub = get32(ch + 4, be);
+        if (pos + 8 + sub > end) return false;
+        pos += 8 + sub + (sub & 1);
+    }
+    return true;
+}
+
+// The top-level chunks from pos to the end of the file: false when a LIST
+// chunk among them does not hold its inner chunks (listChunkFits).
+bool listsFitAfter(std::FILE* f, std::uint64_t pos, std::uint64_t fileSize, bool be) {
+    for (int guardCount = 0; guardCount < 4096 && pos + 8 <= fileSize; ++guardCount) {
+        unsigned char ch[8];
+        if (!seekTo(f, pos, SEEK_SET) || std::fread(ch, 1, 8, f) != 8) return true;
+        const std::uint64_t size = get32(ch + 4, be);
+        if (std::memcmp(ch, "LIST", 4) == 0 && !listChunkFits(f, pos + 8, size, fileSize, be)) return false;
+        pos += 8 + size + (size & 1);
+    }
+    return true;
+}
+
 // Walks the top-level chunks (a bounded number of them) to learn the format
 // tag, the channel count and the rate as the file states them, and whether
 // the data chunk fits in the file. libsndfile silently shortens a data chunk
@@ -214,6 +245,12 @@ RiffFacts walkRiff(const char* path) {
                 facts.dataOverrun = pos + 8 + size > fileSize;
             }
             facts.ok = haveFmt;
+            // libsndfile reads the chunks after a data chunk of known size
+            // too: a LIST chunk there must fit as well (listsFitAfter).
+            if (facts.ok && !facts.placeholder && !facts.dataOverrun)
+                facts.ok = listsFitAfter(f, pos + 8 + size + (size & 1), fileSize, be);
+            return facts;
+        } else if (std::memcmp(ch, "LIST", 4) == 0 && !listChunkFits(f, pos + 8, size, fileSize, be)) {
             return facts;
         }
         pos += 8 + size + (size & 1);
@@ -248,7 +285,7 @@ sf_count_t pfSeek(sf_count_t offset, int whence, void* u) {
 sf_count_t pfRead(void* buf, sf_count_t count, void* u) {
     auto* p = static_cast<PatchedFile*>(u);
     if (count <= 0 || p->pos >= p->length) return 0;
-    if (std::fseek(p->f, static_cast<long>(p->pos), SEEK_SET) != 0) return 0;
+    if (!seekTo(p->f, static_cast<std::uint64_t>(p->pos), SEEK_SET)) return 0;
     const auto got = static_cast<sf_count_t>(std::fread(buf, 1, static_cast<std::size_t>(count), p->f));
     auto* out = static_cast<unsigned char*>(buf);
     for (int i = 0; i < 4; ++i) {
@@ -263,8 +300,10 @@ sf_count_t pfWrite(const void*, sf_count_t, void*) { return 0; }
 SNDFILE* openPatched(const char* path, const RiffFacts& facts, SF_INFO& info, std::unique_ptr<PatchedFile>& out) {
     auto p = std::make_unique<PatchedFile>();
     p->f = std::fopen(path, "rb");
-    if (!p->f || std::fseek(p->f, 0, SEEK_END) != 0) return nullptr;
-    p->length = std::ftell(p->f);
+    // 64-bit positions here too (seekTo, tellOf): a placeholder-sized file
+    // past 2 GiB is read whole on 64-bit Windows as well.
+    if (!p->f || !seekTo(p->f, 0, SEEK_END)) return nullptr;
+    p->length = tellOf(p->f);
     if (p->length < 0) return nullptr;
     p->patchAt = static_cast<sf_count_t>(facts.dataSizeAt);
     const std::uint32_t v = facts.realDataSize;

@@ -286,6 +286,46 @@ TEST_F(VekwfTest, RefusesLyingOrForeignHeaders) {
     EXPECT_EQ(open(write("nodata.wav", nodata)).h, 0);
 }
 
+// A LIST chunk whose inner chunk claims more than the list holds (found by
+// fuzzing: libsndfile walked such a list for ever) is refused at once; a
+// well-formed list before the format is read past.
+TEST_F(VekwfTest, RefusesAListWhoseInnerChunkOverrunsIt) {
+    auto withList = [](const Bytes& list) {
+        const Bytes plain = makeWav({}, Bytes{5, 0, 6, 0});
+        Bytes b(plain.begin(), plain.begin() + 12);  // RIFF, size, WAVE
+        b.insert(b.end(), {'L', 'I', 'S', 'T'});
+        put32(b, static_cast<std::uint32_t>(list.size()));
+        b.insert(b.end(), list.begin(), list.end());
+        b.insert(b.end(), plain.begin() + 12, plain.end());
+        const std::uint32_t riff = static_cast<std::uint32_t>(b.size() - 8);
+        for (int i = 0; i < 4; ++i) b[std::size_t(4 + i)] = static_cast<std::uint8_t>(riff >> (8 * i));
+        return b;
+    };
+    for (const Bytes& type : {Bytes{3, 0, 1, 1}, Bytes{'I', 'N', 'F', 'O'}}) {
+        Bytes bad = type;
+        bad.insert(bad.end(), {0xF7, 0xFF, 0xFF, 0xFF});
+        put32(bad, 0xFFBEFFFF);
+        bad.insert(bad.end(), {4, 0, 32, 0});
+        EXPECT_EQ(open(write("bad.wav", withList(bad))).h, 0);
+    }
+    // After the data chunk (libsndfile reads trailing chunks too).
+    Bytes trailing = makeWav({}, Bytes{5, 0, 6, 0});
+    const Bytes badList{'L', 'I', 'S', 'T', 16, 0, 0, 0, 3, 0, 1, 1, 0xF7, 0xFF, 0xFF, 0xFF,
+                        0xFF, 0xFF, 0xBE, 0xFF, 4, 0, 32, 0};
+    trailing.insert(trailing.end(), badList.begin(), badList.end());
+    const std::uint32_t riff = static_cast<std::uint32_t>(trailing.size() - 8);
+    for (int i = 0; i < 4; ++i) trailing[std::size_t(4 + i)] = static_cast<std::uint8_t>(riff >> (8 * i));
+    EXPECT_EQ(open(write("trailing.wav", trailing)).h, 0);
+
+    Bytes good{'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M'};
+    put32(good, 3);
+    good.insert(good.end(), {'a', 'b', 0, 0});  // padded to even
+    Header hd = open(write("good.wav", withList(good)));
+    ASSERT_NE(hd.h, 0);
+    EXPECT_EQ(readAll(hd, 4), (Bytes{5, 0, 6, 0}));
+    CloseReadWaveFile(hd.h);
+}
+
 TEST_F(VekwfTest, AcceptsEmptyDataAndChunksBeforeData) {
     Header hd = open(write("zero.wav", makeWav({}, Bytes{})));
     ASSERT_NE(hd.h, 0);

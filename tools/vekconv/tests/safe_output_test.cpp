@@ -16,7 +16,7 @@ namespace {
 using namespace vekconv::testing;
 
 RunResult run(const std::string& args, const fs::path& cwd) { return vekconv::testing::vekconv(args, cwd); }
-[[maybe_unused]] RunResult runPrefixed(const std::string& prefix, const std::string& args, const fs::path& cwd) {
+RunResult runPrefixed(const std::string& prefix, const std::string& args, const fs::path& cwd) {
     return vekconv::testing::vekconv(args, cwd, prefix);
 }
 
@@ -111,6 +111,29 @@ TEST(VekconvSafeOutput, FullDiskKeepsTheOldWav) {
     EXPECT_EQ(run("render '" + (mnt / "m.sc4").string() + "' '" + (mnt / "r.wav").string() + "'", s.path()).status, 1);
     EXPECT_EQ(readFile(mnt / "r.wav"), (Bytes{6}));
     EXPECT_EQ(listing(mnt), (std::vector<std::string>{"m.sc4", "m.wav", "r.wav"}));
+}
+
+// Each start sweeps the temporary folder: the frame file a killed run left
+// goes, one of a process still running (this test) stays, and the run's own
+// frame file is gone when it ends.
+TEST(VekconvSafeOutput, StartSweepsFrameFilesOfEndedRunsOnly) {
+    ScratchDir s;
+    const fs::path tmp = s.path() / "tmp";
+    fs::create_directories(tmp);
+    const std::string dead = "vekconv.vek-" + std::to_string(endedProcessId()) + "-0123456789abcdef.tmp";
+    const std::string live = "vekconv.vek-" + std::to_string(::getpid()) + "-fedcba9876543210.tmp";
+    writeFile(tmp / dead, Bytes{1});
+    writeFile(tmp / live, Bytes{2});
+    const fs::path sc4 = hqFile(s, "m", 9000);
+    const std::string env = "env TMPDIR=" + shellQuote(tmp.string());
+    const RunResult r = runPrefixed(env, "render '" + sc4.string() + "' '" + (s.path() / "r.wav").string() + "'",
+                                    s.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(listing(tmp), std::vector<std::string>{live});
+    // Any command sweeps, even one that fails.
+    writeFile(tmp / dead, Bytes{1});
+    EXPECT_NE(runPrefixed(env, "info missing.sc4", s.path()).status, 0);
+    EXPECT_EQ(listing(tmp), std::vector<std::string>{live});
 }
 
 }  // namespace

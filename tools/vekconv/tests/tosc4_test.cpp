@@ -34,6 +34,28 @@ TEST(VekconvToSc4, EachModeWritesItsSignature) {
     }
 }
 
+// A WAV file without samples: an empty SC4 file in every mode, written and
+// counted (status 0, its path printed), with a note that it holds no audio.
+TEST(VekconvToSc4, WavWithNoSamplesGivesAnEmptyRecordingAndANote) {
+    ScratchDir s("vekconv");
+    const bool sp = spAvailable(s.path());
+    for (const char* mode : {"sp", "hq", "shq"}) {
+        if (std::string(mode) == "sp" && !sp) continue;
+        writeFile(s.path() / "e.wav", wavImage(16, 2, 22050, {}));
+        const RunResult r = vekconv(std::string("to-sc4 --yes --mode ") + mode + " '" + (s.path() / "e.wav").string() + "'");
+        EXPECT_EQ(r.status, 0) << mode << ": " << r.err;
+        EXPECT_EQ(r.out, (s.path() / "e.sc4").string() + "\n");
+        EXPECT_NE(r.err.find("is empty: its source holds no audio"), std::string::npos) << r.err;
+        ASSERT_TRUE(fs::exists(s.path() / "e.sc4")) << mode;
+        EXPECT_EQ(fs::file_size(s.path() / "e.sc4"), 0u) << mode;
+    }
+    // A file with samples gets no note.
+    writeFile(s.path() / "t.wav", wavImage(16, 1, 8000, toneData(100, 1, 8000)));
+    const RunResult r = vekconv("to-sc4 --yes --mode hq '" + (s.path() / "t.wav").string() + "'");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("note"), std::string::npos) << r.err;
+}
+
 TEST(VekconvToSc4, UsageAndUnsupportedInput) {
     ScratchDir s("vekconv");
     EXPECT_EQ(vekconv("to-sc4 x.wav").status, 2);

@@ -29,6 +29,10 @@ RunResult runProgram(const std::string& program, const std::string& args, const 
 // when it cannot be done here.
 std::optional<std::string> unprivilegedPrefix(const std::string& program);
 
+// The id of a process that has just ended (a child that exited at once and
+// was reaped): no process has it now, and ids are not reused that soon.
+long endedProcessId();
+
 // Whether `tool` is on the PATH.
 bool haveTool(const std::string& tool);
 

@@ -45,7 +45,8 @@ struct ConversionState {
     // Where each job creates its own temporary frame file (the user's
     // temporary folder unless set): the program folder may be read-only and
     // two running copies must never share one file. Frame files left there
-    // by a process that died are swept when a job starts.
+    // by a process that died are swept when VekShell or vekconv starts, and
+    // when a job starts.
     std::filesystem::path TempDir;
     // How source files are opened (stdio unless set).
     FileAccess* Files = nullptr;

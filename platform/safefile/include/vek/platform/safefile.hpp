@@ -95,9 +95,15 @@ std::string tempName(const std::string& stem);
 // one of ours.
 long ownerOf(const std::string& name);
 // Removes the temporary files in dir (not below it) whose process no longer
-// runs. Only regular files with our names are looked at; links are never
-// followed. Returns how many were removed.
+// runs. Only regular files with our names that belong to this user are
+// looked at; links are never followed. Returns how many were removed.
 int sweepStale(const std::string& dir);
+// The user's temporary folder: $TMPDIR (or the like), else /tmp.
+std::string userTempFolder();
+// What every program of the suite does when it starts: the temporary files
+// its earlier runs left in the user's temporary folder (frame files of a
+// killed conversion, say) are swept when their process is gone.
+int sweepUserTempFolder();
 
 // The mode a new file gets here: 0666 without the process's umask.
 unsigned defaultFileMode();
