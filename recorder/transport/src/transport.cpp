@@ -349,6 +349,11 @@ void Transport::playNow() {
 void Transport::waveOutDone(crp2::Header header) {
     if (m_state != State::Playing)
         return;  // a request still queued from a playback already stopped
+    if (m_engine.outputFailed()) {
+        stopR();
+        m_view.message(kMsgPlayDeviceLost, Icon::Error);
+        return;
+    }
     if (!m_engineRunning) {
         stopR();
         return;
@@ -570,6 +575,13 @@ void Transport::waveInData(crp2::Header header) {
     m_curTCount += 1;
     m_recEndTCount += 1;
     displayTime(m_curTCount);
+    if (m_engineRunning && m_engine.inputFailed()) {
+        // The device went away and this block was its last: the recording
+        // ends here as after Stop.
+        m_engineRunning = false;
+        btnEnable();
+        m_view.setStatusText(0, "");
+    }
     if (m_engineRunning)
         return;
     finishRecording();
@@ -588,6 +600,7 @@ bool Transport::appendTail() {
 }
 
 void Transport::finishRecording() {
+    const bool deviceLost = m_engine.inputFailed();
     m_engine.postWaveIn(m_voiceMode);
     notifyBusy(false);
     bool ok = m_file != nullptr;
@@ -615,6 +628,8 @@ void Transport::finishRecording() {
     m_curTCount = getTCountFromTrackPos();
     m_state = State::Stopped;
     m_view.setApplicationTitle(kTitleIdle);
+    if (deviceLost && !m_closing)
+        m_view.message(kMsgRecordDeviceLost, Icon::Error);
     if (!m_closing && !m_deferred.empty())
         m_target.post(kRunDeferred, 0);
 }

@@ -38,8 +38,15 @@ public:
     void effect(std::int16_t* samples) override;
     void postWaveOut(std::uint8_t mode) override;
 
+    bool inputFailed() const override { return inFailed; }
+    bool outputFailed() const override { return outFailed; }
+
     // Capture: one block of `fill` bytes (PCM of `pcmValue`) is posted.
     void capture(std::uint8_t fill, std::int16_t pcmValue = 0);
+    // The capture device goes away: its last block, of `fill` bytes, is posted.
+    void loseInput(std::uint8_t fill);
+
+    bool inFailed = false, outFailed = false;
 
     int inResult = crp2::kOk, outResult = crp2::kOk;
     bool capturing = false, playing = false;

@@ -60,6 +60,9 @@ inline constexpr const char* kMsgTailSaveFailed =
     "Can not record here: the disk refused the data!\r(The recording is unchanged.)";
 inline constexpr const char* kMsgCutFailed = "Can not delete: the disk refused the data!\r(The recording is unchanged.)";
 inline constexpr const char* kMsgWorkFileOpen = "Can not open the working file!";
+inline constexpr const char* kMsgRecordDeviceLost =
+    "Recording stopped: the sound device failed!\r(What was recorded until then is kept.)";
+inline constexpr const char* kMsgPlayDeviceLost = "Playback stopped: the sound device failed!";
 
 // Mode constants of the block arithmetic.
 struct ModeInfo {
