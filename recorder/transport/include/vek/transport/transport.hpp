@@ -167,6 +167,8 @@ public:
     // A stop was asked during a recording and its final block is not yet
     // handled: commands wait until it is.
     bool finishing() const { return m_state == State::Recording && !m_engineRunning; }
+    // closeDown() is under way: the window goes once it returns.
+    bool closing() const { return m_closing; }
     // Runs `command` now, or after the final block when finishing().
     void runWhenIdle(std::function<void()> command);
 
