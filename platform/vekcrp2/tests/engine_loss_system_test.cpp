@@ -1,14 +1,16 @@
-// The sound server goes away while the engine plays and records (its own
-// private PulseAudio daemon, killed mid-stream): both the playback and the
-// recording end by themselves with their message, the recording keeps the
-// blocks captured before, and nothing hangs.
+// The sound server hangs, then goes away, while the engine plays and records
+// (its own private PulseAudio daemon, stopped and then killed mid-stream):
+// each time both the playback and the recording end by themselves with their
+// message, the recording keeps the blocks captured before, nothing hangs.
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
 #include <QFile>
 #include <QProcess>
 
+#include <csignal>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,7 +42,7 @@ struct Side {
     }
 };
 
-TEST(EngineDeviceLoss, ServerGoneEndsPlaybackAndRecordingWithTheirMessages) {
+TEST(EngineDeviceLoss, ServerThatHangsOrGoesEndsPlaybackAndRecordingWithTheirMessages) {
     testsupport::SoundServer server;
     if (!server.start())
         GTEST_SKIP() << server.error();
@@ -55,27 +57,42 @@ TEST(EngineDeviceLoss, ServerGoneEndsPlaybackAndRecordingWithTheirMessages) {
     auto engine = std::make_unique<QtAudioEngine>();
     Side player(*engine, dir.path().string(), "play"), recorder(*engine, dir.path().string(), "rec");
 
-    {
-        QFile f(QString::fromStdString(player.work));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(40 * kSpBlockBytes, '\0'));  // 20 s of silence
-    }
-    player.t->dspSize(player.t->showTotalTime(player.work, false));
-    player.t->playClick();
-    recorder.t->recClick(kModeSP);
-    ASSERT_EQ(player.t->state(), State::Playing);
-    ASSERT_EQ(recorder.t->state(), State::Recording);
-    testsupport::waitFor([] { return false; }, 1600);
-    server.stop();
-    EXPECT_TRUE(testsupport::waitFor(
-        [&] { return player.t->state() == State::Stopped && recorder.t->state() == State::Stopped; }, 8000))
-        << "playing " << int(player.t->state()) << ", recording " << int(recorder.t->state());
-    EXPECT_LT(player.t->curTCount(), 20) << "playback ended, not raced through the file";
-    EXPECT_EQ(player.view.messages, std::vector<std::string>{transport::kMsgPlayDeviceLost});
-    EXPECT_EQ(recorder.view.messages, std::vector<std::string>{transport::kMsgRecordDeviceLost});
-    QFile rec(QString::fromStdString(recorder.work));
-    EXPECT_GE(rec.size(), 2 * kSpBlockBytes) << "the blocks captured before are kept";
-    EXPECT_EQ(rec.size() % kSpBlockBytes, 0);
+    // Plays 20 s of silence and records SP at once; then `fail` takes the
+    // server away. Both must end by themselves, with their messages.
+    auto run = [&](const char* how, const std::function<void()>& fail) {
+        SCOPED_TRACE(how);
+        {
+            QFile f(QString::fromStdString(player.work));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(40 * kSpBlockBytes, '\0'));
+        }
+        QFile::remove(QString::fromStdString(recorder.work));
+        player.view.messages.clear();
+        recorder.view.messages.clear();
+        player.t->setTrackPosition(0);
+        player.t->dspSize(player.t->showTotalTime(player.work, false));
+        recorder.t->dspSize(recorder.t->showTotalTime(recorder.work, false));
+        player.t->playClick();
+        recorder.t->recClick(kModeSP);
+        ASSERT_EQ(player.t->state(), State::Playing);
+        ASSERT_EQ(recorder.t->state(), State::Recording);
+        testsupport::waitFor([] { return false; }, 1600);
+        fail();
+        EXPECT_TRUE(testsupport::waitFor(
+            [&] { return player.t->state() == State::Stopped && recorder.t->state() == State::Stopped; }, 8000))
+            << "playing " << int(player.t->state()) << ", recording " << int(recorder.t->state());
+        EXPECT_LT(player.t->curTCount(), 20) << "playback ended, not raced through the file";
+        EXPECT_EQ(player.view.messages, std::vector<std::string>{transport::kMsgPlayDeviceLost});
+        EXPECT_EQ(recorder.view.messages, std::vector<std::string>{transport::kMsgRecordDeviceLost});
+        QFile rec(QString::fromStdString(recorder.work));
+        EXPECT_GE(rec.size(), 2 * kSpBlockBytes) << "the blocks captured before are kept";
+        EXPECT_EQ(rec.size() % kSpBlockBytes, 0);
+    };
+    // A server that hangs says nothing: the engine notices the silence.
+    run("server stopped", [&] { ::kill(server.pid(), SIGSTOP); });
+    ::kill(server.pid(), SIGCONT);
+    testsupport::waitFor([] { return false; }, 500);
+    run("server killed", [&] { server.stop(); });
 
     // The engine goes without waiting for a server that is gone.
     player.t.reset();
