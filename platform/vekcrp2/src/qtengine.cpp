@@ -14,6 +14,11 @@
 #include <new>
 #include <utility>
 
+#ifdef __linux__
+#include <csignal>
+#include <sys/prctl.h>
+#endif
+
 namespace vek::crp2 {
 
 namespace {
@@ -64,6 +69,10 @@ ServerDefaults::ServerDefaults(QObject* parent) : QObject(parent) {
     m_watch = new QProcess(this);
     m_watch->setProcessChannelMode(QProcess::SeparateChannels);
     m_watch->setStandardErrorFile(QProcess::nullDevice());
+#ifdef __linux__
+    // It would otherwise outlive a program that crashed, until the next event.
+    m_watch->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+#endif
     connect(m_watch, &QProcess::readyReadStandardOutput, this, [this] {
         bool serverChanged = false;
         while (m_watch->canReadLine())
