@@ -162,11 +162,23 @@ QtAudioEngine::QtAudioEngine(QObject* parent) : QObject(parent), m_defaults(new 
 QtAudioEngine::~QtAudioEngine() {
     // Devices go before the application object does (the sound server's
     // client library must not outlive its main loop with streams open).
-    if (m_source) {
-        m_source->stop();
-        delete m_source;
+    // Their destructors process events: the engine is left with nothing to
+    // act on first.
+    for (QTimer* t : {m_watchdog, m_feedTimer})
+        if (t)
+            t->stop();
+    m_source = nullptr;
+    m_sourceIo = nullptr;
+    m_sink = nullptr;
+    m_sinkIo = nullptr;
+    m_inTarget = m_outTarget = nullptr;
+    for (QAudioSource* s : findChildren<QAudioSource*>()) {
+        disconnect(s, nullptr, this, nullptr);
+        s->stop();
+        delete s;
     }
     for (QAudioSink* s : findChildren<QAudioSink*>()) {
+        disconnect(s, nullptr, this, nullptr);
         s->stop();
         delete s;
     }
@@ -311,14 +323,18 @@ const std::int16_t* QtAudioEngine::getInDataPtrOnly(Header header) {
 void QtAudioEngine::postWaveIn(std::uint8_t) {
     if (!m_source)
         return;
+    // The device's destructor processes events (Qt's sound-server source
+    // does): a block it reads meanwhile, or a second postWaveIn from a
+    // handler run in there, must find the capture already over.
+    QAudioSource* src = m_source;
     if (m_sourceIo)
         disconnect(m_sourceIo, nullptr, this, nullptr);
-    disconnect(m_source, nullptr, this, nullptr);
-    m_source->stop();
-    delete m_source;
+    disconnect(src, nullptr, this, nullptr);
     m_source = nullptr;
     m_sourceIo = nullptr;
     m_inTarget = nullptr;
+    src->stop();
+    delete src;
 }
 
 // ---------------------------------------------------------------- playback

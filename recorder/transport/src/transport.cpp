@@ -394,6 +394,8 @@ void Transport::stopR() {
     if (m_state == State::Stopped)
         return;
     if (m_state == State::Playing) {
+        // Stopped first: a request handled while the device closes is late.
+        m_state = State::Stopped;
         m_engine.postWaveOut(m_voiceMode);
         m_lastOutPtr = nullptr;
         notifyBusy(false);
@@ -401,7 +403,6 @@ void Transport::stopR() {
             m_file->close();
             m_file.reset();
         }
-        m_state = State::Stopped;
         m_view.setApplicationTitle(kTitleIdle);
     }
     m_engineRunning = false;
@@ -562,8 +563,8 @@ void Transport::recordNow(std::uint8_t mode) {
 }
 
 void Transport::waveInData(crp2::Header header) {
-    if (m_state != State::Recording)
-        return;
+    if (m_state != State::Recording || m_closingEngine)
+        return;  // not recording, or a block the engine read while it was being closed
     const int bb = blockBytes();
     const std::uint8_t* p = m_engine.getInDataPtr(header, m_voiceMode, 0);
     if (!p || !m_file || m_file->write(p, static_cast<std::size_t>(bb)) != bb) {
@@ -587,6 +588,14 @@ void Transport::waveInData(crp2::Header header) {
     finishRecording();
 }
 
+void Transport::closeCapture() {
+    // Closing a device may process events (Qt's may): a block handled in
+    // there would write behind the final one and finish the recording twice.
+    m_closingEngine = true;
+    m_engine.postWaveIn(m_voiceMode);
+    m_closingEngine = false;
+}
+
 bool Transport::appendTail() {
     if (m_recStartPos == -1)
         return true;
@@ -601,7 +610,7 @@ bool Transport::appendTail() {
 
 void Transport::finishRecording() {
     const bool deviceLost = m_engine.inputFailed();
-    m_engine.postWaveIn(m_voiceMode);
+    closeCapture();
     notifyBusy(false);
     bool ok = m_file != nullptr;
     if (ok)
@@ -639,7 +648,7 @@ void Transport::recordingWriteFailed() {
     // tail is put back behind them. Where even that does not fit, the new blocks
     // go too and the file is put back as it was before the recording.
     if (m_engineRunning || m_state == State::Recording)
-        m_engine.postWaveIn(m_voiceMode);
+        closeCapture();
     m_engineRunning = false;
     notifyBusy(false);
     const char* text = kMsgRecordWriteKept;

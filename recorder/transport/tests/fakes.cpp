@@ -36,9 +36,11 @@ const std::uint8_t* FakeEngine::getInDataPtr(crp2::Header h, std::uint8_t, int) 
 const std::int16_t* FakeEngine::getInDataPtrOnly(crp2::Header h) { return m_in.at(h)->pcm.data(); }
 
 void FakeEngine::postWaveIn(std::uint8_t) {
+    ++postWaveInCalls;
+    if (whileClosing)
+        whileClosing();
     capturing = false;
     inFailed = false;
-    ++postWaveInCalls;
 }
 
 int FakeEngine::preWaveOut(crp2::MessageTarget& target, std::uint8_t m, int e, int level) {
@@ -76,8 +78,10 @@ void FakeEngine::effect(std::int16_t* samples) {
 }
 
 void FakeEngine::postWaveOut(std::uint8_t) {
-    playing = false;
     ++postWaveOutCalls;
+    if (whileClosing)
+        whileClosing();
+    playing = false;
 }
 
 // ---------------------------------------------------------------- files

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -47,6 +48,9 @@ public:
     void loseInput(std::uint8_t fill);
 
     bool inFailed = false, outFailed = false;
+    // Run inside postWaveIn and postWaveOut (a device whose closing
+    // processes events).
+    std::function<void()> whileClosing;
 
     int inResult = crp2::kOk, outResult = crp2::kOk;
     bool capturing = false, playing = false;

@@ -204,6 +204,40 @@ TEST(TransportRecord, CutAskedBeforeTheFinalBlockRunsAfterIt) {
     EXPECT_EQ(r.work(), recorded(kModeSP, 2));
 }
 
+TEST(TransportRecord, BlocksHandledWhileTheDeviceClosesAreLate) {
+    // The device's closing runs the window's messages: one more captured block
+    // arrives in there (and, while playing, one more request).
+    Rig r;
+    r.loadWorkFile(kModeSP, 6);
+    putBarAt(r, 2);
+    r.engine.whileClosing = [&r, inside = false]() mutable {
+        if (inside)
+            return;
+        inside = true;
+        if (r.engine.capturing)
+            r.engine.capture(0xB0);
+        r.pump();
+        inside = false;
+    };
+    r.record(kModeSP, 2);
+    EXPECT_EQ(r.t.state(), State::Stopped);
+    EXPECT_EQ(r.work(), concat({blocks(kModeSP, 0, 2), recorded(kModeSP, 2), blocks(kModeSP, 2, 6)}));
+    EXPECT_EQ(r.engine.postWaveInCalls, 1);
+    EXPECT_EQ(r.t.recEndTCount(), 4);
+
+    r.t.setTrackPosition(0);
+    r.t.playClick();
+    r.pump(2);
+    const auto handed = r.engine.played.size();
+    const auto at = r.t.curTCount();
+    r.engine.autoRequest = false;
+    r.target.post(crp2::kMmWomDone, 0);  // queued when Stop comes
+    r.t.stopClick();
+    EXPECT_EQ(r.engine.played.size(), handed);
+    EXPECT_EQ(r.t.curTCount(), at) << "the paused position stays";
+    EXPECT_EQ(r.engine.postWaveOutCalls, 1);
+}
+
 TEST(TransportRecord, CloseDuringARecordingFinishesTheFileFirst) {
     Rig r;
     r.loadWorkFile(kModeHQ, 5);

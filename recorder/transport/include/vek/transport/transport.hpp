@@ -227,6 +227,7 @@ private:
     // The disk refused a block or the tail: keep what can be kept.
     void recordingWriteFailed();
     bool appendTail();
+    void closeCapture();
     void runDeferred();
 
     crp2::AudioEngine& m_engine;
@@ -252,6 +253,7 @@ private:
     std::unique_ptr<File> m_file;  // the working file during one play or recording
     std::deque<std::function<void()>> m_deferred;
     bool m_closing = false;
+    bool m_closingEngine = false;  // inside postWaveIn
 };
 
 }  // namespace vek::transport
