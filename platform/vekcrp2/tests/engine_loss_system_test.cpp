@@ -2,6 +2,8 @@
 // (its own private PulseAudio daemon, stopped and then killed mid-stream):
 // each time both the playback and the recording end by themselves with their
 // message, the recording keeps the blocks captured before, nothing hangs.
+// With the server gone, Play and Record are refused as a device that cannot
+// be opened.
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
@@ -93,6 +95,16 @@ TEST(EngineDeviceLoss, ServerThatHangsOrGoesEndsPlaybackAndRecordingWithTheirMes
     ::kill(server.pid(), SIGCONT);
     testsupport::waitFor([] { return false; }, 500);
     run("server killed", [&] { server.stop(); });
+
+    // With no server at all, Play and Record are refused: "Can not open sound device."
+    player.view.messages.clear();
+    recorder.view.messages.clear();
+    player.t->playClick();
+    recorder.t->recClick(kModeHQ);
+    EXPECT_EQ(player.t->state(), State::Stopped);
+    EXPECT_EQ(recorder.t->state(), State::Stopped);
+    EXPECT_EQ(player.view.messages, std::vector<std::string>{transport::kMsgNoDevice});
+    EXPECT_EQ(recorder.view.messages, std::vector<std::string>{transport::kMsgNoDevice});
 
     // The engine goes without waiting for a server that is gone.
     player.t.reset();
