@@ -14,6 +14,12 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
+
+#ifdef __linux__
+#include <csignal>
+#include <sys/prctl.h>
+#endif
 
 namespace vek::crp2 {
 
@@ -53,16 +59,129 @@ QAudioDevice pick(const QList<QAudioDevice>& devices, const QString& defaultName
 QString defaultSourceName() { return askServer("get-default-source"); }
 QString defaultSinkName() { return askServer("get-default-sink"); }
 
-QtAudioEngine::QtAudioEngine(QObject* parent) : QObject(parent), m_stretch(std::make_unique<TimeStretch>()) {}
+// ---------------------------------------------------------------- default devices
+
+ServerDefaults::ServerDefaults(QObject* parent) : QObject(parent) {
+    m_ask[0].what = "get-default-sink";
+    m_ask[1].what = "get-default-source";
+    refresh();
+    // The server says when its default devices change ("Event 'change' on
+    // server"); the names are then asked again. When the watcher cannot run
+    // (no tool, no server yet) each Play and Record asks again afterwards.
+    m_watch = new QProcess(this);
+    m_watch->setProcessChannelMode(QProcess::SeparateChannels);
+    m_watch->setStandardErrorFile(QProcess::nullDevice());
+#ifdef __linux__
+    // It would otherwise outlive a program that crashed, until the next event.
+    m_watch->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+#endif
+    connect(m_watch, &QProcess::readyReadStandardOutput, this, [this] {
+        bool serverChanged = false;
+        while (m_watch->canReadLine())
+            serverChanged |= m_watch->readLine().contains("on server");
+        if (serverChanged)
+            refresh();
+    });
+    watch();
+}
+
+void ServerDefaults::watch() { m_watch->start(QStringLiteral("pactl"), {QStringLiteral("subscribe")}); }
+
+ServerDefaults::~ServerDefaults() {
+    for (QProcess* p : {m_watch, m_ask[0].process, m_ask[1].process})
+        if (p) {
+            p->disconnect(this);
+            p->kill();
+            p->waitForFinished(500);
+        }
+}
+
+bool ServerDefaults::watching() const { return m_watch && m_watch->state() != QProcess::NotRunning; }
+
+void ServerDefaults::refresh() {
+    for (Ask& a : m_ask) {
+        if (a.process) {
+            a.again = true;  // the answer on the way may be from before the change
+            continue;
+        }
+        auto* p = new QProcess(this);
+        p->setStandardErrorFile(QProcess::nullDevice());
+        a.process = p;
+        connect(p, &QProcess::finished, this, [this, &a, p](int code, QProcess::ExitStatus status) {
+            if (a.process != p)
+                return;
+            a.name = status == QProcess::NormalExit && code == 0
+                         ? QString::fromUtf8(p->readAllStandardOutput()).trimmed()
+                         : QString();
+            a.known = true;
+            a.process = nullptr;
+            p->deleteLater();
+            if (std::exchange(a.again, false))
+                refresh();
+        });
+        connect(p, &QProcess::errorOccurred, this, [&a, p](QProcess::ProcessError e) {
+            if (e != QProcess::FailedToStart || a.process != p)
+                return;
+            a.name.clear();
+            a.known = true;
+            a.process = nullptr;
+            p->deleteLater();
+        });
+        p->start(QStringLiteral("pactl"), {QString::fromLatin1(a.what)});
+    }
+}
+
+QString ServerDefaults::name(Ask& a) {
+    // Only the very first Play or Record may find no answer yet: it waits for
+    // the one under way, as long as asking directly would take.
+    if (!a.known && a.process)
+        a.process->waitForFinished(2000);
+    if (!a.known) {
+        if (a.process) {
+            a.process->disconnect(this);
+            a.process->kill();
+            a.process->deleteLater();
+            a.process = nullptr;
+        }
+        a.name = askServer(a.what);
+        a.known = true;
+    }
+    const QString n = a.name;
+    if (!watching()) {
+        watch();
+        refresh();
+    }
+    return n;
+}
+
+QString ServerDefaults::sink() { return name(m_ask[0]); }
+QString ServerDefaults::source() { return name(m_ask[1]); }
+
+// ---------------------------------------------------------------- engine
+
+QtAudioEngine::QtAudioEngine(QObject* parent)
+    : QObject(parent), m_defaults(new ServerDefaults(this)), m_stretch(std::make_unique<TimeStretch>()) {}
 
 QtAudioEngine::~QtAudioEngine() {
     // Devices go before the application object does (the sound server's
     // client library must not outlive its main loop with streams open).
-    if (m_source) {
-        m_source->stop();
-        delete m_source;
+    // Their destructors process events: the engine is left with nothing to
+    // act on first.
+    for (QTimer* t : {m_watchdog, m_feedTimer})
+        if (t)
+            t->stop();
+    m_source = nullptr;
+    m_sourceIo = nullptr;
+    m_sink = nullptr;
+    m_sinkIo = nullptr;
+    m_inTarget = m_outTarget = nullptr;
+    for (QAudioSource* s : findChildren<QAudioSource*>()) {
+        disconnect(s, nullptr, this, nullptr);
+        s->stop();
+        delete s;
     }
     for (QAudioSink* s : findChildren<QAudioSink*>()) {
+        disconnect(s, nullptr, this, nullptr);
         s->stop();
         delete s;
     }
@@ -81,7 +200,7 @@ int QtAudioEngine::preWaveIn(MessageTarget& target, std::uint8_t mode) {
     if (!m_inCoder.beginCapture(mode))
         return kNoMemory;
     const QAudioDevice dev =
-        pick(QMediaDevices::audioInputs(), defaultSourceName(), QMediaDevices::defaultAudioInput());
+        pick(QMediaDevices::audioInputs(), m_defaults->source(), QMediaDevices::defaultAudioInput());
     const QAudioFormat fmt = formatOf(mode);
     if (dev.isNull() || !dev.isFormatSupported(fmt))
         return kDeviceBusy;
@@ -94,21 +213,22 @@ int QtAudioEngine::preWaveIn(MessageTarget& target, std::uint8_t mode) {
         delete src;
         return kDeviceBusy;
     }
-    ++m_session;
     m_source = src;
     m_sourceIo = io;
     m_inTarget = &target;
     m_inMode = mode;
     m_pending.assign(static_cast<std::size_t>(blockSamplesOf(mode)), 0);
     m_pendingBytes = 0;
+    m_inFailed = false;
+    m_inClock.start();
     connect(io, &QIODevice::readyRead, this, &QtAudioEngine::onCaptureReady);
     // A device that goes away mid-recording (unplugged, server gone) sends
-    // nothing more; silent blocks keep the recording's clock going, so that
-    // Stop still gets the final block it waits for.
+    // nothing more: the block being filled goes out as the last one.
     connect(src, &QAudioSource::stateChanged, this, [this, src](QAudio::State st) {
         if (src == m_source && st == QAudio::StoppedState && src->error() != QAudio::NoError)
-            startSilence();
+            captureFailed();
     });
+    startWatchdog();
     return kOk;
 }
 
@@ -124,6 +244,7 @@ void QtAudioEngine::onCaptureReady() {
         const qint64 got = m_sourceIo->read(base + m_pendingBytes, want);
         if (got <= 0)
             break;
+        m_inClock.start();
         m_pendingBytes += static_cast<std::size_t>(got);
         if (m_pendingBytes < n * 2)
             continue;
@@ -131,20 +252,51 @@ void QtAudioEngine::onCaptureReady() {
     }
 }
 
-void QtAudioEngine::startSilence() {
-    if (!m_silenceTimer) {
-        m_silenceTimer = new QTimer(this);
-        connect(m_silenceTimer, &QTimer::timeout, this, [this] {
-            if (!m_source)
-                return;
-            // The rest of the block being filled, then whole blocks of silence.
-            std::fill(m_pending.begin() + static_cast<std::ptrdiff_t>(m_pendingBytes / 2), m_pending.end(),
-                      std::int16_t{0});
-            m_pendingBytes = m_pending.size() * 2;
-            deliverBlock();
-        });
+void QtAudioEngine::captureFailed() {
+    if (!m_source || m_inFailed)
+        return;
+    m_inFailed = true;
+    if (m_sourceIo)
+        disconnect(m_sourceIo, nullptr, this, nullptr);
+    // The rest of the block being filled is silence; the window learns of the
+    // failure with this block, and a Stop pressed before gets it as its last.
+    std::fill(m_pending.begin() + static_cast<std::ptrdiff_t>(m_pendingBytes / 2), m_pending.end(), std::int16_t{0});
+    m_pendingBytes = m_pending.size() * 2;
+    deliverBlock();
+}
+
+void QtAudioEngine::startWatchdog() {
+    if (!m_watchdog) {
+        m_watchdog = new QTimer(this);
+        m_watchdog->setInterval(250);
+        connect(m_watchdog, &QTimer::timeout, this, &QtAudioEngine::checkDevices);
     }
-    m_silenceTimer->start(blockSamplesOf(m_inMode) * 1000 / sampleRateOf(m_inMode));
+    m_watchdog->start();
+}
+
+void QtAudioEngine::checkDevices() {
+    // A device can also fall silent without a word (a server that hangs).
+    // What it holds is taken first, so that a window that was busy for a
+    // while is not taken for a dead device.
+    if (m_source && !m_inFailed) {
+        onCaptureReady();
+        if (m_inClock.elapsed() > kStallMs)
+            captureFailed();
+    }
+    if (m_sink && !m_sinkFailed) {
+        feedOutput();
+        if (!m_ready.empty() && m_outClock.elapsed() > kStallMs)
+            playbackFailed();
+    }
+    if (!m_source && !m_sink)
+        m_watchdog->stop();
+}
+
+void QtAudioEngine::playbackFailed() {
+    if (!m_sink || m_sinkFailed)
+        return;
+    m_sinkFailed = true;
+    feedOutput();
 }
 
 void QtAudioEngine::deliverBlock() {
@@ -174,15 +326,18 @@ const std::int16_t* QtAudioEngine::getInDataPtrOnly(Header header) {
 void QtAudioEngine::postWaveIn(std::uint8_t) {
     if (!m_source)
         return;
-    if (m_silenceTimer)
-        m_silenceTimer->stop();
-    disconnect(m_sourceIo, nullptr, this, nullptr);
-    disconnect(m_source, nullptr, this, nullptr);
-    m_source->stop();
-    delete m_source;
+    // The device's destructor processes events (Qt's sound-server source
+    // does): a block it reads meanwhile, or a second postWaveIn from a
+    // handler run in there, must find the capture already over.
+    QAudioSource* src = m_source;
+    if (m_sourceIo)
+        disconnect(m_sourceIo, nullptr, this, nullptr);
+    disconnect(src, nullptr, this, nullptr);
     m_source = nullptr;
     m_sourceIo = nullptr;
     m_inTarget = nullptr;
+    src->stop();
+    delete src;
 }
 
 // ---------------------------------------------------------------- playback
@@ -196,7 +351,7 @@ int QtAudioEngine::preWaveOut(MessageTarget& target, std::uint8_t mode, int effe
             return kNoMemory;
     }
     const QAudioDevice dev =
-        pick(QMediaDevices::audioOutputs(), defaultSinkName(), QMediaDevices::defaultAudioOutput());
+        pick(QMediaDevices::audioOutputs(), m_defaults->sink(), QMediaDevices::defaultAudioOutput());
     const QAudioFormat fmt = formatOf(mode);
     if (dev.isNull() || !dev.isFormatSupported(fmt))
         return kDeviceBusy;
@@ -222,15 +377,16 @@ int QtAudioEngine::preWaveOut(MessageTarget& target, std::uint8_t mode, int effe
     m_frontOffset = 0;
     m_started = false;
     m_sinkFailed = false;
+    m_outClock.start();
     connect(sink, &QAudioSink::stateChanged, this, [this, sink](QAudio::State st) {
         if (sink != m_sink)
             return;
         if (m_started && st == QAudio::IdleState && sink->error() == QAudio::UnderrunError)
             ++m_underruns;
         // A device that goes away mid-playback takes no more data: the blocks
-        // are passed over from now on, so playback still comes to its end.
+        // in flight are asked for at once and the window learns of it.
         if (st == QAudio::StoppedState && sink->error() != QAudio::NoError)
-            m_sinkFailed = true;
+            playbackFailed();
     });
     if (!m_feedTimer) {
         m_feedTimer = new QTimer(this);
@@ -238,6 +394,7 @@ int QtAudioEngine::preWaveOut(MessageTarget& target, std::uint8_t mode, int effe
         connect(m_feedTimer, &QTimer::timeout, this, &QtAudioEngine::feedOutput);
     }
     m_feedTimer->start();
+    startWatchdog();
     // Every buffer is empty: ask for all of them.
     for (int i = 0; i < kOutSlots; ++i)
         m_outTarget->post(kMmWomDone, makeHeader(i));
@@ -293,7 +450,7 @@ void QtAudioEngine::effect(std::int16_t* samples) {
 }
 
 void QtAudioEngine::feedOutput() {
-    if (!m_sink || !m_sinkIo)
+    if (!m_sink)
         return;
     if (m_sinkFailed) {
         while (!m_ready.empty()) {
@@ -305,6 +462,8 @@ void QtAudioEngine::feedOutput() {
         }
         return;
     }
+    if (!m_sinkIo)
+        return;  // gone with a failed device; the watchdog notices
     qint64 room = m_sink->bytesFree();
     while (room > 0 && !m_ready.empty()) {
         const int slot = m_ready.front();
@@ -315,6 +474,7 @@ void QtAudioEngine::feedOutput() {
         const qint64 put = n > 0 ? m_sinkIo->write(p, n) : 0;
         if (put < 0 || (put == 0 && n > 0))
             break;
+        m_outClock.start();
         m_started = true;
         room -= put;
         m_frontOffset += static_cast<std::size_t>(put);

@@ -2,7 +2,8 @@
 // daemon with a null sink and a sine source. Recordings in each mode must
 // decode to the source's tone; playback must reach the sink's monitor as the
 // command-line renderer says it sounds, with and without an effect; an insert
-// into a real file keeps its head and tail.
+// into a real file keeps its head and tail; devices that go away end what
+// runs on them.
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
@@ -27,6 +28,8 @@
 #include "vek/crp2/qtmessages.hpp"
 #include "vek/transport/transport.hpp"
 
+#include "quietview.hpp"
+
 namespace vek::crp2 {
 namespace {
 
@@ -37,32 +40,6 @@ using transport::State;
 
 constexpr int kToneHz = 700;
 
-class QuietView : public transport::TransportView {
-public:
-    void setEnabled(Group, bool) override {}
-    void repaintPanels() override {}
-    void setRunningDigits(Pair, char, char) override {}
-    void setTotalDigits(Pair, char, char) override {}
-    void setTotalColor(std::uint32_t) override {}
-    void setTrackPosition(int p) override { pos = p; }
-    int trackPosition() override { return pos; }
-    void focusTrackBar() override {}
-    void setMeter(int p) override { maxMeter = std::max(maxMeter, p); }
-    void setStatusText(int, const std::string&) override {}
-    void setApplicationTitle(const std::string&) override {}
-    void setModified() override {}
-    void message(const std::string& text, Icon) override { messages.push_back(text); }
-    bool confirm(const std::string&) override { return true; }
-    void setBusyCursor(bool) override {}
-    void setAcceptDrops(bool) override {}
-    void sendBusyNotice(bool) override {}
-    int effectIndex() override { return effect; }
-    int effectSliderPosition() override { return slider; }
-    std::vector<std::string> messages;
-    int maxMeter = 0;
-    int pos = 0;
-    int effect = 0, slider = 80;
-};
 
 // One sound server for the whole suite.
 class SoundServer : public ::testing::Test {
@@ -399,6 +376,69 @@ TEST_F(SoundServer, InsertIntoARealFileKeepsHeadAndTail) {
     const std::size_t inserted = (after.size() - work.size()) / kSpBlockBytes;
     EXPECT_GE(inserted, 1u);
     EXPECT_EQ(m_transport->recEndTCount(), static_cast<std::int32_t>(3 + inserted));
+}
+
+QString pactl(const QStringList& args) {
+    QProcess p;
+    p.start("pactl", args);
+    p.waitForFinished(5000);
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+// The server's defaults changed while the program runs: the next Play and
+// Record use the new ones (the names are kept between commands, so they must
+// follow the server's change reports).
+TEST_F(SoundServer, ChangedDefaultDevicesAreUsedByTheNextCommands) {
+    m_transport->recClick(kModeSP);  // the names are known before the change
+    spin(800);
+    m_transport->stopClick();
+    ASSERT_TRUE(waitStopped(3000));
+    std::remove(m_work.c_str());
+
+    const QString sinkModule = pactl({"load-module", "module-null-sink", "sink_name=other", "rate=48000"});
+    const QString sourceModule =
+        pactl({"load-module", "module-sine-source", "source_name=othersrc", "rate=48000", "frequency=500"});
+    ASSERT_FALSE(sinkModule.isEmpty());
+    ASSERT_FALSE(sourceModule.isEmpty());
+    pactl({"set-default-sink", "other"});
+    pactl({"set-default-source", "othersrc"});
+    spin(500);
+
+    m_transport->dspSize(m_transport->showTotalTime(m_work, false));
+    m_transport->recClick(kModeHQ);
+    ASSERT_EQ(m_transport->state(), State::Recording);
+    spin(1500);
+    m_transport->stopClick();
+    EXPECT_TRUE(waitStopped(3000));
+    const auto pcm = decodeWork(kModeHQ, readAll(m_work));
+    ASSERT_GE(pcm.size(), 2u * kAdpcmBlockSamples);
+    EXPECT_NEAR(zeroCrossingHz(pcm, kAdpcmBlockSamples, 2 * kAdpcmBlockSamples, 8000), 500, 25)
+        << "recorded from the new default source";
+
+    QProcess rec;
+    const std::string raw = (m_dir.path() + "/other.raw").toStdString();
+    rec.start("parecord", {"--device=other.monitor", "--latency-msec=20", "--raw", "--format=s16le", "--rate=8000",
+                           "--channels=1", QString::fromStdString(raw)});
+    rec.waitForStarted(3000);
+    spin(300);
+    m_transport->setTrackPosition(0);
+    m_transport->playClick();
+    EXPECT_TRUE(waitStopped(5000));
+    spin(400);
+    rec.terminate();
+    rec.waitForFinished(3000);
+    const auto bytes = readAll(raw);
+    int loud = 0;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+        loud += std::abs(static_cast<std::int16_t>(bytes[i] | bytes[i + 1] << 8)) > 1000;
+    EXPECT_GT(loud, 4000) << "played on the new default sink";
+    EXPECT_TRUE(m_view.messages.empty());
+
+    pactl({"set-default-sink", "nullsink"});
+    pactl({"set-default-source", "sine700"});
+    pactl({"unload-module", sinkModule});
+    pactl({"unload-module", sourceModule});
+    spin(300);
 }
 
 }  // namespace

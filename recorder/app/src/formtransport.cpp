@@ -112,13 +112,21 @@ void TFormTransportView::setApplicationTitle(const std::string& title) {
 void TFormTransportView::setModified() { m_form.setModified(true); }
 
 void TFormTransportView::message(const std::string& text, Icon icon) {
-    // Shown window-modal without a nested event loop: the command has ended
-    // and its state is settled; the engine's messages keep flowing meanwhile.
+    // Shown window-modal without a nested event loop: the transport reports
+    // only once its state is settled, the window takes no command while the
+    // box is up, and the engine's messages keep flowing without running
+    // inside the handler that raised the box.
     auto* box = new QMessageBox(icon == Icon::Information ? QMessageBox::Information : QMessageBox::Critical,
                                 QObject::tr(vek::transport::kCaption), hintText(QObject::tr(text.c_str())),
                                 QMessageBox::Ok, &m_form);
     box->setObjectName(QStringLiteral("TransportMessage"));
     box->setAttribute(Qt::WA_DeleteOnClose);
+    // While the window is closing (a recording that could not be finished
+    // whole) the box would go with it unread: then it waits for the user.
+    if (m_form.isVisible() && m_form.transport().closing()) {
+        box->exec();
+        return;
+    }
     box->open();
 }
 

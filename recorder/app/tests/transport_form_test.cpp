@@ -29,6 +29,7 @@
 #include <QToolButton>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -52,7 +53,8 @@ public:
         capturing = false;
         workFileAtClose = QFileInfo::exists(workFile);
     }
-    int preWaveOut(crp2::MessageTarget& t, std::uint8_t mode, int, int) override {
+    int preWaveOut(crp2::MessageTarget& t, std::uint8_t mode, int effect, int level) override {
+        effects.emplace_back(effect, level);
         m_target = &t;
         m_mode = mode;
         playing = true;
@@ -86,6 +88,7 @@ public:
     bool capturing = false, playing = false, workFileAtClose = false;
     QString workFile;
     std::vector<std::vector<std::uint8_t>> played;
+    std::vector<std::pair<int, int>> effects;  // effect and level of each PreWaveOut
 
 private:
     crp2::MessageTarget* m_target = nullptr;
@@ -252,6 +255,69 @@ TEST(RecorderTransport, ClosingDuringARecordingFinishesItBeforeTheFileGoes) {
     EXPECT_TRUE(r.engine->workFileAtClose) << "the engine was closed before the working file was deleted";
     EXPECT_FALSE(QFileInfo::exists(work));
     EXPECT_FALSE(f.isVisible());
+}
+
+TEST(RecorderTransport, ARecordingThatCannotBeFinishedOnCloseIsReportedBeforeTheWindowGoes) {
+    Recorder r;
+    TVM0007Form& f = *r.form;
+    f.SBRec->click();
+    r.engine->capture(1, 100);
+    spin();
+    f.SBStop->click();
+    r.engine->capture(2, 100);
+    spin();
+    // A recording inserted at the start; its saved tail is then made unreadable.
+    f.SBStop->click();
+    f.SBRec->click();
+    r.engine->capture(3, 100);
+    spin();
+    ASSERT_EQ(f.transportState(), TransportState::Recording);
+    ASSERT_TRUE(QFile::remove(f.TailFile()));
+    ASSERT_TRUE(QDir().mkdir(f.TailFile()));
+    // Each box is answered in turn; the save question must not come while the
+    // report is still up (it would go with the window unread).
+    std::vector<std::string> seen;
+    bool reportUpAtQuestion = false;
+    std::function<void()> answer = [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        seen.push_back(box->objectName().toStdString());
+        if (box->objectName() == "TransportMessage") {
+            box->button(QMessageBox::Ok)->click();
+        } else {
+            for (auto* b : f.findChildren<QMessageBox*>("TransportMessage")) reportUpAtQuestion |= b->isVisible();
+            box->button(QMessageBox::No)->click();
+        }
+        QTimer::singleShot(50, answer);
+    };
+    QTimer::singleShot(50, answer);
+    f.close();
+    spin(200);
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_EQ(seen[0], "TransportMessage");
+    EXPECT_FALSE(reportUpAtQuestion);
+    EXPECT_FALSE(f.isVisible());
+    QDir().rmdir(f.TailFile());
+}
+
+TEST(RecorderTransport, EveryPlayTakesTheFormsEffectAsItIsThen) {
+    Recorder r;
+    TVM0007Form& f = *r.form;
+    f.SBRec->click();
+    spin();
+    f.SBStop->click();
+    r.engine->capture(0xA0, 0);
+    spin();
+    ASSERT_TRUE(f.SBPlay->isEnabled());
+    // The level the engine gets is the wet weight, 127 minus the slider.
+    for (auto [effect, slider] : {std::pair{6, 40}, std::pair{0, 80}, std::pair{16, 0}, std::pair{1, 127}}) {
+        f.setEffect(effect, slider);
+        f.MPlay->trigger();
+        spin(100);
+        ASSERT_EQ(f.transportState(), TransportState::Stopped);
+        EXPECT_EQ(r.engine->effects.back(), std::pair(effect, 127 - slider));
+    }
+    EXPECT_EQ(r.engine->effects.size(), 4u);
 }
 
 TEST(RecorderTransport, RefusedDeviceShowsItsMessageAndKeepsTheWindowStopped) {

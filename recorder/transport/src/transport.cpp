@@ -349,6 +349,11 @@ void Transport::playNow() {
 void Transport::waveOutDone(crp2::Header header) {
     if (m_state != State::Playing)
         return;  // a request still queued from a playback already stopped
+    if (m_engine.outputFailed()) {
+        stopR();
+        m_view.message(kMsgPlayDeviceLost, Icon::Error);
+        return;
+    }
     if (!m_engineRunning) {
         stopR();
         return;
@@ -389,6 +394,8 @@ void Transport::stopR() {
     if (m_state == State::Stopped)
         return;
     if (m_state == State::Playing) {
+        // Stopped first: a request handled while the device closes is late.
+        m_state = State::Stopped;
         m_engine.postWaveOut(m_voiceMode);
         m_lastOutPtr = nullptr;
         notifyBusy(false);
@@ -396,7 +403,6 @@ void Transport::stopR() {
             m_file->close();
             m_file.reset();
         }
-        m_state = State::Stopped;
         m_view.setApplicationTitle(kTitleIdle);
     }
     m_engineRunning = false;
@@ -575,8 +581,8 @@ void Transport::recordNow(std::uint8_t mode) {
 }
 
 void Transport::waveInData(crp2::Header header) {
-    if (m_state != State::Recording)
-        return;
+    if (m_state != State::Recording || m_closingEngine)
+        return;  // not recording, or a block the engine read while it was being closed
     const int bb = blockBytes();
     const std::uint8_t* p = m_engine.getInDataPtr(header, m_voiceMode, 0);
     if (!p || !m_file || m_file->write(p, static_cast<std::size_t>(bb)) != bb) {
@@ -588,9 +594,24 @@ void Transport::waveInData(crp2::Header header) {
     m_curTCount += 1;
     m_recEndTCount += 1;
     displayTime(m_curTCount);
+    if (m_engineRunning && m_engine.inputFailed()) {
+        // The device went away and this block was its last: the recording
+        // ends here as after Stop.
+        m_engineRunning = false;
+        btnEnable();
+        m_view.setStatusText(0, "");
+    }
     if (m_engineRunning)
         return;
     finishRecording();
+}
+
+void Transport::closeCapture() {
+    // Closing a device may process events (Qt's may): a block handled in
+    // there would write behind the final one and finish the recording twice.
+    m_closingEngine = true;
+    m_engine.postWaveIn(m_voiceMode);
+    m_closingEngine = false;
 }
 
 bool Transport::appendTail() {
@@ -606,7 +627,8 @@ bool Transport::appendTail() {
 }
 
 void Transport::finishRecording() {
-    m_engine.postWaveIn(m_voiceMode);
+    const bool deviceLost = m_engine.inputFailed();
+    closeCapture();
     notifyBusy(false);
     bool ok = m_file != nullptr;
     if (ok)
@@ -633,6 +655,8 @@ void Transport::finishRecording() {
     m_curTCount = getTCountFromTrackPos();
     m_state = State::Stopped;
     m_view.setApplicationTitle(kTitleIdle);
+    if (deviceLost && !m_closing)
+        m_view.message(kMsgRecordDeviceLost, Icon::Error);
     if (!m_closing && !m_deferred.empty())
         m_target.post(kRunDeferred, 0);
 }
@@ -642,7 +666,7 @@ void Transport::recordingWriteFailed() {
     // tail is put back behind them. Where even that does not fit, the new blocks
     // go too and the file is put back as it was before the recording.
     if (m_engineRunning || m_state == State::Recording)
-        m_engine.postWaveIn(m_voiceMode);
+        closeCapture();
     m_engineRunning = false;
     notifyBusy(false);
     const char* text = kMsgRecordWriteKept;

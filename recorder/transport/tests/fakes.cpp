@@ -14,6 +14,7 @@ int FakeEngine::preWaveIn(crp2::MessageTarget& target, std::uint8_t m) {
     m_target = &target;
     mode = m;
     capturing = true;
+    inFailed = false;
     return crp2::kOk;
 }
 
@@ -25,13 +26,21 @@ void FakeEngine::capture(std::uint8_t fill, std::int16_t pcmValue) {
     m_target->post(crp2::kMmWimData, m_in.size() - 1);
 }
 
+void FakeEngine::loseInput(std::uint8_t fill) {
+    inFailed = true;
+    capture(fill);
+}
+
 const std::uint8_t* FakeEngine::getInDataPtr(crp2::Header h, std::uint8_t, int) { return m_in.at(h)->data.data(); }
 
 const std::int16_t* FakeEngine::getInDataPtrOnly(crp2::Header h) { return m_in.at(h)->pcm.data(); }
 
 void FakeEngine::postWaveIn(std::uint8_t) {
-    capturing = false;
     ++postWaveInCalls;
+    if (whileClosing)
+        whileClosing();
+    capturing = false;
+    inFailed = false;
 }
 
 int FakeEngine::preWaveOut(crp2::MessageTarget& target, std::uint8_t m, int e, int level) {
@@ -69,8 +78,10 @@ void FakeEngine::effect(std::int16_t* samples) {
 }
 
 void FakeEngine::postWaveOut(std::uint8_t) {
-    playing = false;
     ++postWaveOutCalls;
+    if (whileClosing)
+        whileClosing();
+    playing = false;
 }
 
 // ---------------------------------------------------------------- files

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -42,8 +43,18 @@ public:
         return s;
     }
 
+    bool inputFailed() const override { return inFailed; }
+    bool outputFailed() const override { return outFailed; }
+
     // Capture: one block of `fill` bytes (PCM of `pcmValue`) is posted.
     void capture(std::uint8_t fill, std::int16_t pcmValue = 0);
+    // The capture device goes away: its last block, of `fill` bytes, is posted.
+    void loseInput(std::uint8_t fill);
+
+    bool inFailed = false, outFailed = false;
+    // Run inside postWaveIn and postWaveOut (a device whose closing
+    // processes events).
+    std::function<void()> whileClosing;
 
     int inResult = crp2::kOk, outResult = crp2::kOk;
     bool capturing = false, playing = false;

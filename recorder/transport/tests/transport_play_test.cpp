@@ -257,6 +257,30 @@ TEST(TransportPlay, UndecodableDataStopsWithAMessageAndKeepsTheFile) {
     EXPECT_EQ(r.view.busyNotices.back(), false);
 }
 
+TEST(TransportPlay, DeviceLostMidPlaybackStopsWithAMessage) {
+    Rig r;
+    r.loadWorkFile(kModeSP, 8);
+    r.t.playClick();
+    r.pump(3);
+    ASSERT_EQ(r.t.state(), State::Playing);
+    r.engine.outFailed = true;
+    r.pump();
+    // The request that brought the news hands over nothing more.
+    EXPECT_EQ(r.engine.played.size(), 3u);
+    EXPECT_EQ(r.t.state(), State::Stopped);
+    EXPECT_EQ(r.engine.postWaveOutCalls, 1);
+    ASSERT_EQ(r.view.messages.size(), 1u);
+    EXPECT_EQ(r.view.messages[0].first, kMsgPlayDeviceLost);
+    EXPECT_EQ(r.view.title, kTitleIdle);
+    EXPECT_EQ(r.view.busyNotices.back(), false);
+    EXPECT_TRUE(r.t.enabled(Group::Play));
+    // Play again on a working device continues from the bar.
+    r.engine.outFailed = false;
+    r.t.playClick();
+    EXPECT_EQ(r.t.state(), State::Playing);
+    EXPECT_EQ(r.t.curTCount(), r.t.getTCountFromTrackPos());
+}
+
 TEST(TransportPlay, EnablingWhilePlayingAndAfterStop) {
     Rig r;
     r.loadWorkFile(kModeHQ, 10);

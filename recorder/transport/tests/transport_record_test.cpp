@@ -204,6 +204,40 @@ TEST(TransportRecord, CutAskedBeforeTheFinalBlockRunsAfterIt) {
     EXPECT_EQ(r.work(), recorded(kModeSP, 2));
 }
 
+TEST(TransportRecord, BlocksHandledWhileTheDeviceClosesAreLate) {
+    // The device's closing runs the window's messages: one more captured block
+    // arrives in there (and, while playing, one more request).
+    Rig r;
+    r.loadWorkFile(kModeSP, 6);
+    putBarAt(r, 2);
+    r.engine.whileClosing = [&r, inside = false]() mutable {
+        if (inside)
+            return;
+        inside = true;
+        if (r.engine.capturing)
+            r.engine.capture(0xB0);
+        r.pump();
+        inside = false;
+    };
+    r.record(kModeSP, 2);
+    EXPECT_EQ(r.t.state(), State::Stopped);
+    EXPECT_EQ(r.work(), concat({blocks(kModeSP, 0, 2), recorded(kModeSP, 2), blocks(kModeSP, 2, 6)}));
+    EXPECT_EQ(r.engine.postWaveInCalls, 1);
+    EXPECT_EQ(r.t.recEndTCount(), 4);
+
+    r.t.setTrackPosition(0);
+    r.t.playClick();
+    r.pump(2);
+    const auto handed = r.engine.played.size();
+    const auto at = r.t.curTCount();
+    r.engine.autoRequest = false;
+    r.target.post(crp2::kMmWomDone, 0);  // queued when Stop comes
+    r.t.stopClick();
+    EXPECT_EQ(r.engine.played.size(), handed);
+    EXPECT_EQ(r.t.curTCount(), at) << "the paused position stays";
+    EXPECT_EQ(r.engine.postWaveOutCalls, 1);
+}
+
 TEST(TransportRecord, CloseDuringARecordingFinishesTheFileFirst) {
     Rig r;
     r.loadWorkFile(kModeHQ, 5);
@@ -301,6 +335,41 @@ TEST(TransportRecordFaults, DriveGoneDuringARecordingIsReportedNotCrashed) {
     EXPECT_EQ(r.t.state(), State::Stopped);
     EXPECT_EQ(r.view.messages.at(0).first, kMsgRecordWriteBroken);
     EXPECT_FALSE(r.engine.capturing);
+}
+
+TEST(TransportRecordFaults, DeviceLostMidRecordingEndsItKeepingBlocksAndTail) {
+    // Lost while recording, and lost after Stop was pressed (the padded block
+    // is then the final one Stop waits for): both end with the tail put back.
+    for (bool stopFirst : {false, true}) {
+        Rig r;
+        r.loadWorkFile(kModeHQ, 6);
+        putBarAt(r, 2);
+        r.t.recClick(kModeHQ);
+        r.engine.capture(0xA0);
+        r.engine.capture(0xA1);
+        r.pump();
+        if (stopFirst) {
+            r.t.stopClick();
+            r.t.playClick();  // waits for the end of the recording
+        }
+        r.engine.loseInput(0xA2);
+        r.pump(1);
+        EXPECT_EQ(r.t.state(), State::Stopped) << stopFirst;
+        EXPECT_EQ(r.work(), concat({blocks(kModeHQ, 0, 2), recorded(kModeHQ, 3), blocks(kModeHQ, 2, 6)}));
+        EXPECT_EQ(r.engine.postWaveInCalls, 1);
+        EXPECT_FALSE(r.engine.capturing);
+        ASSERT_EQ(r.view.messages.size(), 1u);
+        EXPECT_EQ(r.view.messages[0].first, kMsgRecordDeviceLost);
+        EXPECT_EQ(r.view.title, kTitleIdle);
+        EXPECT_EQ(r.view.busyNotices.back(), false);
+        EXPECT_TRUE(r.t.enabled(Group::Play));
+        EXPECT_TRUE(r.t.enabled(Group::TrackBar));
+        EXPECT_EQ(r.t.recEndTCount(), 5);
+        // A Play given after Stop runs after the recording, on a device that
+        // works again.
+        r.pump(1);
+        EXPECT_EQ(r.t.state(), stopFirst ? State::Playing : State::Stopped);
+    }
 }
 
 TEST(TransportRecordFaults, TailThatCannotBeSavedRefusesTheRecording) {

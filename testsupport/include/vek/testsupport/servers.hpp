@@ -64,6 +64,8 @@ public:
     std::string runtimeDir() const { return m_dir.empty() ? std::string() : m_dir + "/xdg"; }
     static const char* sinkName() { return "nullsink"; }
     const std::string& error() const { return m_error; }
+    // The daemon's process (to stop and continue it: a server that hangs).
+    pid_t pid() const { return m_pid; }
 
 private:
     pid_t m_pid = -1;

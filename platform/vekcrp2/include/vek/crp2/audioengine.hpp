@@ -93,6 +93,13 @@ public:
         (void)speed;
         return 1.0;
     }
+    // The device of the running capture or playback went away (unplugged, the
+    // sound server gone, or silent for too long). Capture then posts the block
+    // it was filling, padded with silence, as its last; playback asks for its
+    // blocks at once without playing them. The program learns of it when it
+    // handles that message, and ends the recording or the playback.
+    virtual bool inputFailed() const { return false; }
+    virtual bool outputFailed() const { return false; }
 };
 
 }  // namespace vek::crp2

@@ -60,6 +60,9 @@ inline constexpr const char* kMsgTailSaveFailed =
     "Can not record here: the disk refused the data!\r(The recording is unchanged.)";
 inline constexpr const char* kMsgCutFailed = "Can not delete: the disk refused the data!\r(The recording is unchanged.)";
 inline constexpr const char* kMsgWorkFileOpen = "Can not open the working file!";
+inline constexpr const char* kMsgRecordDeviceLost =
+    "Recording stopped: the sound device failed!\r(What was recorded until then is kept.)";
+inline constexpr const char* kMsgPlayDeviceLost = "Playback stopped: the sound device failed!";
 
 // Mode constants of the block arithmetic.
 struct ModeInfo {
@@ -164,6 +167,8 @@ public:
     // A stop was asked during a recording and its final block is not yet
     // handled: commands wait until it is.
     bool finishing() const { return m_state == State::Recording && !m_engineRunning; }
+    // closeDown() is under way: the window goes once it returns.
+    bool closing() const { return m_closing; }
     // Runs `command` now, or after the final block when finishing().
     void runWhenIdle(std::function<void()> command);
 
@@ -232,6 +237,7 @@ private:
     // The disk refused a block or the tail: keep what can be kept.
     void recordingWriteFailed();
     bool appendTail();
+    void closeCapture();
     void runDeferred();
 
     crp2::AudioEngine& m_engine;
@@ -258,6 +264,7 @@ private:
     std::deque<std::function<void()>> m_deferred;
     bool m_closing = false;
     int m_pauseRewind = 0;
+    bool m_closingEngine = false;  // inside postWaveIn
 };
 
 // The whole blocks of `mode` nearest to `seconds` (2 s: 4 SP, 4 HQ or 6 SHQ blocks).
