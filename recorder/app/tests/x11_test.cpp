@@ -7,8 +7,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
-#include "vek/testsupport/qtsession.hpp"
-#include "vek/testsupport/servers.hpp"
+#include "x11_session.hpp"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -25,96 +24,11 @@
 
 namespace {
 
+using vekvmail_x11::X11Session;
+
 bool haveTools(QString& missing) {
-    for (const char* t : {"Xvfb", "openbox", "xdotool", "xwininfo", "bash"}) {
-        if (QStandardPaths::findExecutable(QString::fromLatin1(t)).isEmpty()) {
-            missing = QString::fromLatin1(t);
-            return false;
-        }
-    }
-    return true;
+    return vekvmail_x11::haveTools({"Xvfb", "openbox", "xdotool", "xwininfo", "bash"}, missing);
 }
-
-class X11Session {
-public:
-    explicit X11Session(const QString& dir) : m_dir(dir) {
-        if (!m_x.start(15000)) return;
-        const auto session = vek::testsupport::sessionEnvironment(QFile::encodeName(dir).toStdString());
-        m_env = vek::testsupport::sessionProcessEnvironment(m_x, session);
-        m_x.startWindowManager(session);
-    }
-    bool ok() const { return !m_x.display().empty() && m_x.windowManagerRunning(); }
-    const QProcessEnvironment& env() const { return m_env; }
-
-    // Runs a tool on the display; its standard output.
-    QString run(const QString& tool, const QStringList& args, int* rc = nullptr) const {
-        QProcess p;
-        p.setProcessEnvironment(m_env);
-        p.start(tool, args);
-        p.waitForFinished(10000);
-        if (rc) *rc = p.exitCode();
-        return QString::fromLocal8Bit(p.readAllStandardOutput());
-    }
-    // The first visible window whose name matches, or empty.
-    QString window(const QString& nameRegex, int ms = 10000) const {
-        QElapsedTimer t;
-        t.start();
-        do {
-            const QString out = run("xdotool", {"search", "--onlyvisible", "--name", nameRegex}).trimmed();
-            if (!out.isEmpty()) return out.split('\n').first();
-            QThread::msleep(100);
-        } while (t.elapsed() < ms);
-        return {};
-    }
-    bool gone(const QString& nameRegex, int ms = 5000) const {
-        QElapsedTimer t;
-        t.start();
-        do {
-            if (run("xdotool", {"search", "--onlyvisible", "--name", nameRegex}).trimmed().isEmpty()) return true;
-            QThread::msleep(100);
-        } while (t.elapsed() < ms);
-        return false;
-    }
-    int visibleWindowsOf(qint64 pid) const {
-        const QString out = run("xdotool", {"search", "--onlyvisible", "--pid", QString::number(pid), ""}).trimmed();
-        return out.isEmpty() ? 0 : int(out.split('\n').size());
-    }
-    // Waits (a loaded machine is slow to map a popup) until the process shows
-    // `n` windows; the count last seen.
-    int waitForWindowsOf(qint64 pid, int n, int ms = 4000) const {
-        QElapsedTimer t;
-        t.start();
-        int c = visibleWindowsOf(pid);
-        while (c != n && t.elapsed() < ms) {
-            QThread::msleep(100);
-            c = visibleWindowsOf(pid);
-        }
-        return c;
-    }
-    void keys(const QString& window, const QStringList& seq) const {
-        run("xdotool", {"windowactivate", "--sync", window});
-        for (const QString& k : seq) {
-            run("xdotool", {"key", "--clearmodifiers", k});
-            QThread::msleep(250);
-        }
-    }
-    // Client geometry: x, y, width, height.
-    QList<int> geometry(const QString& window) const {
-        const QString out = run("xwininfo", {"-id", window});
-        QList<int> g;
-        for (const char* key : {"Absolute upper-left X:", "Absolute upper-left Y:", "Width:", "Height:"}) {
-            const QRegularExpression re(QRegularExpression::escape(QString::fromLatin1(key)) + "\\s+(-?\\d+)");
-            const auto m = re.match(out);
-            g << (m.hasMatch() ? m.captured(1).toInt() : -99999);
-        }
-        return g;
-    }
-
-private:
-    QString m_dir;
-    vek::testsupport::XServer m_x;
-    QProcessEnvironment m_env;
-};
 
 QByteArray readIni(const QString& p) {
     QFile f(p);
