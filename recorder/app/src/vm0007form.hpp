@@ -300,6 +300,9 @@ private:
     void nameSavedFile(const QString& name);
     void clearInitialFolders();
     void prepareDialog(QFileDialog* d, const QString& fileName);
+    // New and Open: "Save changes to file?" when modified; false when the
+    // command is abandoned (cancelled, or a save that did not happen).
+    bool changesSavedOrDropped();
     // Another file, or new contents of this one, is what goes out next: both
     // outgoing files are tested before they are overwritten again.
     void armTargetChecks() { m_targetCheck = m_mp3TargetCheck = true; }

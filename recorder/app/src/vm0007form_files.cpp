@@ -140,19 +140,21 @@ bool copyInto(const QString& src, vek::safefile::Replacement& out, int& err) {
 
 // ---------------------------------------------------------------- commands
 
+bool TVM0007Form::changesSavedOrDropped() {
+    if (!m_modified) return true;
+    // Cancel, Escape or the box closed: the command is abandoned.
+    const int a = askSaveChanges(this);
+    if (a == QMessageBox::No) return true;
+    if (a != QMessageBox::Yes) return false;
+    // A save that did not happen (refused, failed, its dialog cancelled)
+    // keeps the recording: nothing is thrown away unasked.
+    SaveClick();
+    return !m_modified;
+}
+
 void TVM0007Form::NewClick() {
     if (m_transportState != TransportState::Stopped) return;
-    if (m_modified) {
-        // Cancel, Escape or the box closed: the command is abandoned.
-        const int a = askSaveChanges(this);
-        if (a != QMessageBox::Yes && a != QMessageBox::No) return;
-        // A save that did not happen (refused, failed, its dialog cancelled)
-        // keeps the recording: nothing is thrown away unasked.
-        if (a == QMessageBox::Yes) {
-            SaveClick();
-            if (m_modified) return;
-        }
-    }
+    if (!changesSavedOrDropped()) return;
     m_modified = false;
     armTargetChecks();
     m_currentFile.clear();
@@ -184,15 +186,7 @@ void TVM0007Form::NewClick() {
 }
 
 void TVM0007Form::OpenClick() {
-    if (m_modified) {
-        // Cancel, Escape or the box closed: the command is abandoned.
-        const int a = askSaveChanges(this);
-        if (a != QMessageBox::Yes && a != QMessageBox::No) return;
-        if (a == QMessageBox::Yes) {
-            SaveClick();
-            if (m_modified) return;
-        }
-    }
+    if (!changesSavedOrDropped()) return;
     prepareDialog(OpenDialog, m_currentFile);
     if (!runDialog(OpenDialog)) return;
     if (m_transportState != TransportState::Stopped) return;
