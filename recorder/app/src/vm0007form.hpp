@@ -361,8 +361,7 @@ private:
 QString hintText(const QString& hint);
 // A message of the self-playing-executable, outgoing-file and mail logic as
 // a box owned by `owner`; under the hourglass the box gets the arrow.
-void showRecorderMessage(QWidget* owner, const std::string& text, const std::string& caption,
-                         vek::recpexe::Icon icon);
+void showRecorderMessage(QWidget* owner, const std::string& text, const std::string& caption, vek::recpexe::Icon icon);
 // Stores a hint and shows it as the tool tip.
 void setHint(QWidget* w, const QString& hint);
 // "Save changes to file?" (Yes, No, Cancel): the QMessageBox button clicked.

@@ -162,8 +162,8 @@ void TVM0007Form::imgDDCMouseMove(QObject* sender, Qt::MouseButtons buttons, Qt:
                                            vek::recwidgets::shiftStateOf(move)))
         return;
     auto* handle = qobject_cast<QWidget*>(sender);
-    const QString out =
-        prepareOutgoingFile(sender == static_cast<QObject*>(imgDDE) ? pexe::OutgoingKind::Exe : pexe::OutgoingKind::Sc4);
+    const QString out = prepareOutgoingFile(sender == static_cast<QObject*>(imgDDE) ? pexe::OutgoingKind::Exe
+                                                                                    : pexe::OutgoingKind::Sc4);
     if (!out.isEmpty()) JDD_DragDrop(handle ? handle : this, out, QString());
 }
 
