@@ -41,6 +41,13 @@ class TDisplay;
 class Tdbmeter;
 class TMousebar;
 
+namespace vek::mailreg {
+class Store;
+}  // namespace vek::mailreg
+namespace vek::recpexe {
+enum class Icon;
+enum class OutgoingKind;
+}  // namespace vek::recpexe
 namespace vek::crp2 {
 class AudioEngine;
 class QtAudioEngine;
@@ -194,6 +201,9 @@ public:
     // ---- mp3: "Send Voice Mail (&MP3)..." in "&Send" (vm0007form_mp3.cpp)
     QAction* MMailSendMp3 = nullptr;  // enabled and disabled with MMailSend
     void MailMp3Click();
+    // The target-check flag of the outgoing MP3 file of a saved recording,
+    // armed and cleared as the executable's.
+    bool mp3TargetCheck() const { return m_mp3TargetCheck; }
 
     // ---- voice files
     bool CheckVoiceFile(const QString& name);
@@ -214,7 +224,8 @@ public:
     // lock on it.
     static bool CanOpenFile(const QString& path);
     // Whether an existing outgoing executable is tested before it is
-    // overwritten (set by New, Open and saves of changed recordings).
+    // overwritten (set by New, Open, a drop-in and saves of changed
+    // recordings, together with the MP3 file's flag).
     bool targetCheck() const { return m_targetCheck; }
     void setTargetCheck(bool on) { m_targetCheck = on; }
     // The name the Save As dialog proposes.
@@ -234,8 +245,9 @@ public:
     void JDD_DragDrop(QWidget* source, const QString& first, const QString& second);
     void DropSource1drop(QObject* sender, bool isCopyNotMove, bool& continueDrop);
     bool FindMailClient(std::string& command, int index, bool wantCommand);
-    // The outgoing SC4 file or self-playing executable; empty when refused.
-    QString prepareOutgoingFile(bool exe);
+    // The outgoing file of that kind; empty when refused. Both target-check
+    // flags follow the preparation.
+    QString prepareOutgoingFile(vek::recpexe::OutgoingKind kind);
     // ---- speed: transcription playback (vm0007form_speed.cpp)
     // "&Control": slower, faster, normal speed; "&Option": rewind on pause.
     QAction *MSlower = nullptr, *MFaster = nullptr, *MNormalSpeed = nullptr;
@@ -288,6 +300,12 @@ private:
     void nameSavedFile(const QString& name);
     void clearInitialFolders();
     void prepareDialog(QFileDialog* d, const QString& fileName);
+    // New and Open: "Save changes to file?" when modified; false when the
+    // command is abandoned (cancelled, or a save that did not happen).
+    bool changesSavedOrDropped();
+    // Another file, or new contents of this one, is what goes out next: both
+    // outgoing files are tested before they are overwritten again.
+    void armTargetChecks() { m_targetCheck = m_mp3TargetCheck = true; }
     bool m_targetCheck = true;
     bool m_initialFolders = true;  // the dialogs still start in the data folder
     QString m_proposedName;
@@ -318,13 +336,17 @@ private:
     void createHotKeys();
     // The stay-on-top switch once MTop's check mark has been inverted.
     void applyStayOnTop();
-    // ---- mp3: the target-check flag of the outgoing MP3 file, and the saved
-    // file it was last built for (another file re-arms the check).
+    // ---- mp3
     bool m_mp3TargetCheck = true;
-    QString m_mp3BuiltFor;
     // ---- dragmail
-    class DragFileHost;
-    class DragMailHost;
+    // The window's services to the portable outgoing-file and send logic,
+    // shared by drag-out and all three Send commands.
+    class OutgoingMailHost;
+    void sendMail(vek::recpexe::OutgoingKind kind);
+    // The mail-client store, written with the defaults when missing: only
+    // once its keys are needed (never for Netscape, never for a user who
+    // neither sends nor chooses a client).
+    static vek::mailreg::Store mailClients();
     DragMailServices m_dragMail;
     QPoint m_dragStart;        // mouse-down on a drag handle, handle coordinates
     // ---- speed
@@ -337,6 +359,9 @@ private:
 
 // A hint as a tool tip: a carriage return starts the second line.
 QString hintText(const QString& hint);
+// A message of the self-playing-executable, outgoing-file and mail logic as
+// a box owned by `owner`; under the hourglass the box gets the arrow.
+void showRecorderMessage(QWidget* owner, const std::string& text, const std::string& caption, vek::recpexe::Icon icon);
 // Stores a hint and shows it as the tool tip.
 void setHint(QWidget* w, const QString& hint);
 // "Save changes to file?" (Yes, No, Cancel): the QMessageBox button clicked.

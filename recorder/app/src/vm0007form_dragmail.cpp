@@ -47,37 +47,11 @@ namespace {
 fs::path toPath(const QString& p) { return fs::path(QFile::encodeName(p).toStdString()); }
 QString fromPath(const fs::path& p) { return QFile::decodeName(QByteArray::fromStdString(p.string())); }
 
-// The store of the mail-client keys, made with the Linux defaults on first
-// use so that the default choice works at once.
-vek::mailreg::Store mailStore() {
-    vek::mailreg::Store store(vek::mailreg::Store::defaultPath());
-    store.seedIfMissing();
-    return store;
-}
-
-// A message box of the window: the text's carriage returns start new lines.
-void showMessage(QWidget* owner, const std::string& text, const std::string& caption, pexe::Icon icon) {
-    QMessageBox::Icon i = QMessageBox::Information;
-    switch (icon) {
-        case pexe::Icon::Information: i = QMessageBox::Information; break;
-        case pexe::Icon::Warning: i = QMessageBox::Warning; break;
-        case pexe::Icon::Question: i = QMessageBox::Question; break;
-        case pexe::Icon::Error: i = QMessageBox::Critical; break;
-    }
-    QMessageBox box(i, QString::fromStdString(caption), hintText(QString::fromStdString(text)), QMessageBox::Ok, owner);
-    box.setObjectName(QStringLiteral("DragMailMessage"));
-    // A box does not come up under the hourglass of the command.
-    const bool busy = QGuiApplication::overrideCursor() != nullptr;
-    if (busy) QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
-    box.exec();
-    if (busy) QGuiApplication::restoreOverrideCursor();
-}
-
 class WindowMessages final : public pexe::MessageSink {
 public:
     explicit WindowMessages(QWidget* owner) : m_owner(owner) {}
     void show(const std::string& text, const std::string& caption, pexe::Icon icon) override {
-        showMessage(m_owner, text, caption, icon);
+        showRecorderMessage(m_owner, text, caption, icon);
     }
 
 private:
@@ -86,14 +60,38 @@ private:
 
 }  // namespace
 
-// The window as the preparation of the outgoing file sees it: its message
-// boxes, Save and the working file.
-class TVM0007Form::DragFileHost final : public pexe::OutgoingHost {
-public:
-    explicit DragFileHost(TVM0007Form& form) : m_form(form) {}
-    void show(const std::string& text, const std::string& caption, pexe::Icon icon) override {
-        showMessage(&m_form, text, caption, icon);
+void showRecorderMessage(QWidget* owner, const std::string& text, const std::string& caption, pexe::Icon icon) {
+    QMessageBox::Icon i = QMessageBox::Information;
+    switch (icon) {
+        case pexe::Icon::Information: i = QMessageBox::Information; break;
+        case pexe::Icon::Warning: i = QMessageBox::Warning; break;
+        case pexe::Icon::Question: i = QMessageBox::Question; break;
+        case pexe::Icon::Error: i = QMessageBox::Critical; break;
     }
+    // The designed texts are used as they are; our own (the MP3 file's)
+    // may be translated.
+    QMessageBox box(i, TVM0007Form::tr(caption.c_str()), hintText(TVM0007Form::tr(text.c_str())), QMessageBox::Ok,
+                    owner);
+    box.setObjectName(QStringLiteral("RecorderMessage"));
+    // A box does not come up under the hourglass of the command.
+    const bool busy = QGuiApplication::overrideCursor() != nullptr;
+    if (busy) QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+    box.exec();
+    if (busy) QGuiApplication::restoreOverrideCursor();
+}
+
+// The window as the portable logic sees it, for the outgoing file (its
+// boxes, Save, the working file) and for sending (its cursor and status
+// panel, and the desktop's services or the doubles given to the window).
+// One host serves drag-out and the three Send commands alike.
+class TVM0007Form::OutgoingMailHost final : public pexe::MailHost, public pexe::OutgoingHost {
+public:
+    explicit OutgoingMailHost(TVM0007Form& form) : m_form(form) {}
+    void show(const std::string& text, const std::string& caption, pexe::Icon icon) override {
+        showRecorderMessage(&m_form, text, caption, icon);
+    }
+
+    // ---- outgoing file
     // Save of the current file; it counts only when it left nothing unsaved.
     bool save() override {
         m_form.SaveClick();
@@ -103,19 +101,7 @@ public:
         return pexe::writeWorkingAsSc4(toPath(m_form.m_workFile), m_form.m_voiceMode, path);
     }
 
-private:
-    TVM0007Form& m_form;
-};
-
-// The window as the send command sees it: its boxes, cursor and status
-// panel, the outgoing file, and the desktop's services (or the doubles
-// given to the window).
-class TVM0007Form::DragMailHost final : public pexe::MailHost {
-public:
-    explicit DragMailHost(TVM0007Form& form) : m_form(form) {}
-    void show(const std::string& text, const std::string& caption, pexe::Icon icon) override {
-        showMessage(&m_form, text, caption, icon);
-    }
+    // ---- sending
     void setBusy(bool busy) override {
         if (busy)
             QGuiApplication::setOverrideCursor(Qt::WaitCursor);
@@ -131,7 +117,7 @@ public:
         return f ? f(commandLine) : vek::imail::startCommandLine(commandLine);
     }
     std::optional<fs::path> prepareOutgoing(pexe::OutgoingKind kind) override {
-        const QString out = m_form.prepareOutgoingFile(kind == pexe::OutgoingKind::Exe);
+        const QString out = m_form.prepareOutgoingFile(kind);
         if (out.isEmpty()) return std::nullopt;
         return toPath(out);
     }
@@ -147,7 +133,7 @@ private:
 
 // ---------------------------------------------------------------- outgoing file
 
-QString TVM0007Form::prepareOutgoingFile(bool exe) {
+QString TVM0007Form::prepareOutgoingFile(pexe::OutgoingKind kind) {
     pexe::RecorderFiles st;
     st.programDir = toPath(m_programDir);
     st.dataDir = toPath(m_dataDir);
@@ -156,11 +142,13 @@ QString TVM0007Form::prepareOutgoingFile(bool exe) {
     st.fx = {static_cast<std::uint8_t>(m_effectIndex), static_cast<std::uint8_t>(m_effectSlider)};
     st.modified = m_modified;
     st.targetCheck = m_targetCheck;
-    DragFileHost host(*this);
-    const std::optional<fs::path> out =
-        pexe::prepareOutgoing(exe ? pexe::OutgoingKind::Exe : pexe::OutgoingKind::Sc4, st, host);
-    // The modified flag is Save's own; the check flag follows the preparation.
+    st.mp3TargetCheck = m_mp3TargetCheck;
+    OutgoingMailHost host(*this);
+    const std::optional<fs::path> out = pexe::prepareOutgoing(kind, st, host);
+    // The modified flag is Save's own; both check flags follow the
+    // preparation (a save it made re-arms both, a build clears its own).
     m_targetCheck = st.targetCheck;
+    m_mp3TargetCheck = st.mp3TargetCheck;
     return out ? fromPath(*out) : QString();
 }
 
@@ -174,7 +162,8 @@ void TVM0007Form::imgDDCMouseMove(QObject* sender, Qt::MouseButtons buttons, Qt:
                                            vek::recwidgets::shiftStateOf(move)))
         return;
     auto* handle = qobject_cast<QWidget*>(sender);
-    const QString out = prepareOutgoingFile(sender == static_cast<QObject*>(imgDDE));
+    const QString out = prepareOutgoingFile(sender == static_cast<QObject*>(imgDDE) ? pexe::OutgoingKind::Exe
+                                                                                    : pexe::OutgoingKind::Sc4);
     if (!out.isEmpty()) JDD_DragDrop(handle ? handle : this, out, QString());
 }
 
@@ -244,29 +233,39 @@ void TVM0007Form::WMDropFiles(const QStringList& files) {
 
 void TVM0007Form::MailClick(QObject* sender) {
     const bool exe = sender == static_cast<QObject*>(SBMailP) || sender == static_cast<QObject*>(MMailSendP);
+    sendMail(exe ? pexe::OutgoingKind::Exe : pexe::OutgoingKind::Sc4);
+}
+
+void TVM0007Form::sendMail(pexe::OutgoingKind kind) {
     const int prog = m_mailDlg ? m_mailDlg->GetMailProg() : pexe::kDefaultMailProg;
     const bool run = m_mailDlg && m_mailDlg->runMailProgram();
-    DragMailHost host(*this);
+    OutgoingMailHost host(*this);
     // Netscape is started without a look at the client keys.
     const vek::mailreg::Store store =
-        prog == pexe::kNetscapeIndex ? vek::mailreg::Store(vek::mailreg::Store::defaultPath()) : mailStore();
-    pexe::mailClick(exe ? pexe::OutgoingKind::Exe : pexe::OutgoingKind::Sc4, toPath(m_currentFile), prog, run, store,
-                    host);
+        prog == pexe::kNetscapeIndex ? vek::mailreg::Store(vek::mailreg::Store::defaultPath()) : mailClients();
+    pexe::mailClick(kind, toPath(m_currentFile), prog, run, store, host);
+}
+
+vek::mailreg::Store TVM0007Form::mailClients() {
+    // Made with the Linux defaults so that the default choice works at once.
+    vek::mailreg::Store store(vek::mailreg::Store::defaultPath());
+    store.seedIfMissing();
+    return store;
 }
 
 bool TVM0007Form::SelectMailClient(int index) {
-    switch (vek::mailreg::selectMailClient(mailStore(), index)) {
+    switch (vek::mailreg::selectMailClient(mailClients(), index)) {
         case vek::mailreg::SelectResult::Selected: return true;
         case vek::mailreg::SelectResult::NotFound: return false;
         case vek::mailreg::SelectResult::WriteFailed: break;
     }
     // The one error of the dialog's confirmation; the settings are written by then.
-    showMessage(this, vek::mailreg::failedToSetDataMessage(), pexe::kCaption, pexe::Icon::Error);
+    showRecorderMessage(this, vek::mailreg::failedToSetDataMessage(), pexe::kCaption, pexe::Icon::Error);
     return false;
 }
 
 bool TVM0007Form::FindMailClient(std::string& command, int index, bool wantCommand) {
-    return vek::mailreg::findMailClient(mailStore(), command, index, wantCommand);
+    return vek::mailreg::findMailClient(mailClients(), command, index, wantCommand);
 }
 
 }  // namespace vekvmail

@@ -96,19 +96,14 @@ void warn(QWidget* owner, const char* name, const QString& caption, const QStrin
     box.exec();
 }
 
-// The self-playing-executable code's messages, as the window's boxes.
+// The self-playing-executable code's messages, as the window's boxes; a
+// save tells by the count whether a refusal has spoken already.
 class FormMessages final : public recpexe::MessageSink {
 public:
     explicit FormMessages(QWidget* owner) : m_owner(owner) {}
     void show(const std::string& text, const std::string& caption, recpexe::Icon icon) override {
         ++m_shown;
-        const QMessageBox::Icon i = icon == recpexe::Icon::Information ? QMessageBox::Information
-                                    : icon == recpexe::Icon::Question  ? QMessageBox::Question
-                                    : icon == recpexe::Icon::Error     ? QMessageBox::Critical
-                                                                       : QMessageBox::Warning;
-        QMessageBox box(i, QObject::tr(caption.c_str()), hintText(QObject::tr(text.c_str())), QMessageBox::Ok, m_owner);
-        box.setObjectName(QStringLiteral("PExeMessage"));
-        box.exec();
+        showRecorderMessage(m_owner, text, caption, icon);
     }
     int shown() const { return m_shown; }
 
@@ -145,21 +140,23 @@ bool copyInto(const QString& src, vek::safefile::Replacement& out, int& err) {
 
 // ---------------------------------------------------------------- commands
 
+bool TVM0007Form::changesSavedOrDropped() {
+    if (!m_modified) return true;
+    // Cancel, Escape or the box closed: the command is abandoned.
+    const int a = askSaveChanges(this);
+    if (a == QMessageBox::No) return true;
+    if (a != QMessageBox::Yes) return false;
+    // A save that did not happen (refused, failed, its dialog cancelled)
+    // keeps the recording: nothing is thrown away unasked.
+    SaveClick();
+    return !m_modified;
+}
+
 void TVM0007Form::NewClick() {
     if (m_transportState != TransportState::Stopped) return;
-    if (m_modified) {
-        // Cancel, Escape or the box closed: the command is abandoned.
-        const int a = askSaveChanges(this);
-        if (a != QMessageBox::Yes && a != QMessageBox::No) return;
-        // A save that did not happen (refused, failed, its dialog cancelled)
-        // keeps the recording: nothing is thrown away unasked.
-        if (a == QMessageBox::Yes) {
-            SaveClick();
-            if (m_modified) return;
-        }
-    }
+    if (!changesSavedOrDropped()) return;
     m_modified = false;
-    m_targetCheck = true;
+    armTargetChecks();
     m_currentFile.clear();
     setWindowTitle(tr("voice lumo player [New]"));
     setHint(Label4, QString());
@@ -189,15 +186,7 @@ void TVM0007Form::NewClick() {
 }
 
 void TVM0007Form::OpenClick() {
-    if (m_modified) {
-        // Cancel, Escape or the box closed: the command is abandoned.
-        const int a = askSaveChanges(this);
-        if (a != QMessageBox::Yes && a != QMessageBox::No) return;
-        if (a == QMessageBox::Yes) {
-            SaveClick();
-            if (m_modified) return;
-        }
-    }
+    if (!changesSavedOrDropped()) return;
     prepareDialog(OpenDialog, m_currentFile);
     if (!runDialog(OpenDialog)) return;
     if (m_transportState != TransportState::Stopped) return;
@@ -227,7 +216,7 @@ void TVM0007Form::SaveClick() {
     }
     if (isSc4Name(m_currentFile)) {
         if (!CanMakeFile(m_currentFile)) return;
-        if (m_modified) m_targetCheck = true;
+        if (m_modified) armTargetChecks();
         if (SaveVoiceFile(m_currentFile)) m_modified = false;
         return;
     }
@@ -259,7 +248,7 @@ void TVM0007Form::SaveAsClick() {
     }
     if (isSc4Name(name)) {
         if (!CanMakeFile(name)) return;
-        if (m_modified) m_targetCheck = true;
+        if (m_modified) armTargetChecks();
         if (SaveVoiceFile(name)) nameSavedFile(name);
     } else if (saveAsPExe(name)) {
         nameSavedFile(name);
@@ -325,7 +314,7 @@ void TVM0007Form::showLoadedFile(const QString& path) {
     setHint(Label4, name);
     clearInitialFolders();
     m_modified = false;
-    m_targetCheck = true;
+    armTargetChecks();
     for (QToolButton* b : {SBPlay, SBFF, SBFB, SBDelA, SBDelB}) b->setEnabled(true);
     for (QAction* a : {MPlay, MFF, MFB, MDelA, MDelB}) a->setEnabled(true);
     TrackBar->setPosition(0);

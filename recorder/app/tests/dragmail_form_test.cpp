@@ -22,6 +22,10 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 using namespace dragmailtest;
 using vek::testsupport::waitFor;
 using vek::testsupport::writeBytes;
@@ -249,6 +253,13 @@ TEST(RecorderMail, NetscapeIsStartedAndNothingIsPrepared) {
     EXPECT_FALSE(QFileInfo::exists(r.mailStorePath())) << "the client keys are not looked at";
     EXPECT_EQ(f.StatusBar->panelText(0), "");
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    // The MP3 command goes the same way.
+    f.MMailSendMp3->trigger();
+    ASSERT_EQ(r.shellOpens.size(), 2u);
+    EXPECT_EQ(r.shellOpens[1], r.shellOpens[0]);
+    EXPECT_TRUE(r.sent.empty());
+    EXPECT_FALSE(QFileInfo::exists(r.data + "Voice.mp3"));
+    EXPECT_FALSE(QFileInfo::exists(r.mailStorePath()));
 
     r.shellResult = 2;  // not found
     auto& boxes = r.boxes.fresh();
@@ -385,4 +396,67 @@ TEST(RecorderMail, ChangesToASavedRecordingAreSavedBeforeSending) {
     EXPECT_EQ(r.sent[0], sc4.toStdString());
     EXPECT_EQ(readAll(sc4), changed);
     EXPECT_FALSE(f.Modified());
+}
+
+// The executable's and the MP3 file's target checks are armed at the same
+// moments (a drop-in, also of the file already open; a save of changes)
+// and each is cleared by its own build, whichever command made it.
+TEST(RecorderMail, BothTargetChecksAreArmedByADropInAndBySavingChanges) {
+    Recorder r;
+    TVM0007Form& f = *r.form;
+    const QString sc4 = r.dir.path() + "/saved.sc4";
+    writeBytes(sc4, spRecording(2, 41));
+    auto dropIn = [&] {
+        f.WMDropFiles({sc4});
+        ASSERT_TRUE(waitFor([&] { return f.transportState() == vekvmail::TransportState::Stopped; }));
+    };
+    dropIn();
+    const QString exe = r.data + "saved.exe", mp3 = r.data + "saved.mp3";
+    f.SBMailP->click();
+    f.MMailSendMp3->trigger();
+    ASSERT_EQ(r.sent, (std::vector<std::string>{exe.toStdString(), mp3.toStdString()}));
+    EXPECT_FALSE(f.targetCheck());
+    EXPECT_FALSE(f.mp3TargetCheck());
+
+    // The same file dropped again: a mail program may hold the MP3 file
+    // built before, which is then not overwritten.
+    dropIn();
+    EXPECT_TRUE(f.targetCheck());
+    EXPECT_TRUE(f.mp3TargetCheck());
+    const QByteArray built = readAll(mp3);
+    const int fd = ::open(QFile::encodeName(mp3).constData(), O_RDONLY);
+    ASSERT_EQ(::flock(fd, LOCK_SH), 0);
+    {
+        auto& boxes = r.boxes.fresh();
+        f.MMailSendMp3->trigger();
+        ASSERT_EQ(boxes.seen.size(), 1u);
+        EXPECT_TRUE(boxes.seen[0].text.startsWith("Can not make file. (ReadOnly file?)"));
+    }
+    ::close(fd);
+    EXPECT_EQ(r.sent.size(), 2u);
+    EXPECT_EQ(readAll(mp3), built);
+    EXPECT_TRUE(f.mp3TargetCheck());
+    f.MMailSendMp3->trigger();
+    EXPECT_EQ(r.sent.size(), 3u);
+    EXPECT_FALSE(f.mp3TargetCheck());
+    EXPECT_TRUE(f.targetCheck()) << "the executable has not been built since";
+
+    // A save of changes by the window's Save arms both.
+    f.SBMailP->click();
+    ASSERT_FALSE(f.targetCheck());
+    f.setModified(true);
+    f.SaveClick();
+    ASSERT_FALSE(f.Modified());
+    EXPECT_TRUE(f.targetCheck());
+    EXPECT_TRUE(f.mp3TargetCheck());
+
+    // A save made by a Send command arms both as well; the executable
+    // built then clears its own flag only.
+    f.MMailSendMp3->trigger();
+    ASSERT_FALSE(f.mp3TargetCheck());
+    r.record(spRecording(3, 42));
+    f.SBMailP->click();
+    EXPECT_FALSE(f.Modified());
+    EXPECT_FALSE(f.targetCheck());
+    EXPECT_TRUE(f.mp3TargetCheck());
 }
