@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-#include "scope.hpp"
+#include "tempadpcm.hpp"
 #include "vek/codec/bytestream.hpp"
 #include "vek/codec/sc4.hpp"
 #include "vek/platform/safefile.hpp"
@@ -104,19 +104,10 @@ Mp3Result makeMp3(const fs::path& sc4Source, const fs::path& target, std::uint8_
     std::error_code sizeEc;
     if (fs::file_size(sc4Source, sizeEc) == 0 && !sizeEc) return Mp3Result::Empty;
     fs::path body = sc4Source;
-    fs::path adp;
-    ScopeExit removeAdp([&] {
-        std::error_code ec;
-        if (!adp.empty()) fs::remove(adp, ec);
-    });
+    TempAdpcm adp;
     if (mode != 4) {
-        adp = firstFreeName(dataDir, "temp", ".adp");
-        vek::StdioFile src(sc4Source.c_str(), vek::StdioFile::Mode::Read);
-        vek::StdioFile dst(adp.c_str(), vek::StdioFile::Mode::ReadWriteTruncate);
-        if (!src.isOpen() || !dst.isOpen()) return Mp3Result::Failed;
-        const bool unpacked = vek::sc4ToAdpcm(src, dst);
-        if (!dst.close() || !unpacked) return Mp3Result::Failed;
-        body = adp;
+        if (!adp.unpack(sc4Source, dataDir)) return Mp3Result::Failed;
+        body = adp.path();
     }
     vp::PlayerLayout layout = base;
     layout.stubSize = 0;

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "scope.hpp"
+#include "tempadpcm.hpp"
 #include "vek/codec/bytestream.hpp"
 #include "vek/codec/sc4.hpp"
 #include "vek/player/player_core.hpp"
@@ -158,18 +159,10 @@ bool makePExe(const fs::path& stub, const fs::path& sc4Source, const fs::path& t
     if (std::fwrite(raw, 1, sizeof raw, out.get()) != sizeof raw) return false;
 
     fs::path source = sc4Source;
-    fs::path adp;
-    ScopeExit removeAdp([&] {
-        std::error_code ec;
-        if (!adp.empty()) fs::remove(adp, ec);
-    });
+    TempAdpcm adp;
     if (mode != 4) {
-        adp = firstFreeName(dataDir, "temp", ".adp");
-        vek::StdioFile src(sc4Source.c_str(), vek::StdioFile::Mode::Read);
-        vek::StdioFile dst(adp.c_str(), vek::StdioFile::Mode::ReadWriteTruncate);
-        if (!src.isOpen() || !dst.isOpen()) return false;
-        if (!vek::sc4ToAdpcm(src, dst) || !dst.close()) return false;
-        source = adp;
+        if (!adp.unpack(sc4Source, dataDir)) return false;
+        source = adp.path();
     }
     File rec = openRead(source);
     if (!rec || !copyBlocks(rec.get(), out.get())) return false;
