@@ -35,15 +35,26 @@ QByteArray readIni(const QString& p) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// Every test here runs on a display and window manager of its own, in a
+// scratch folder of its own; a missing tool or display skips it.
+class RecorderOnX11 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QString missing;
+        if (!haveTools(missing)) GTEST_SKIP() << missing.toStdString() << " is not installed";
+        ASSERT_TRUE(m_dir.isValid());
+        m_x = std::make_unique<X11Session>(m_dir.path());
+        if (!m_x->ok()) GTEST_SKIP() << "no virtual display or window manager could be started";
+    }
+    QTemporaryDir m_dir;
+    std::unique_ptr<X11Session> m_x;
+};
+
 }  // namespace
 
-TEST(RecorderOnX11, MnemonicsExitAndSettingsAsAPersonUsesIt) {
-    QString missing;
-    if (!haveTools(missing)) GTEST_SKIP() << missing.toStdString() << " is not installed";
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    X11Session x(dir.path());
-    if (!x.ok()) GTEST_SKIP() << "no virtual display or window manager could be started";
+TEST_F(RecorderOnX11, MnemonicsExitAndSettingsAsAPersonUsesIt) {
+    X11Session& x = *m_x;
+    const QTemporaryDir& dir = m_dir;
     const QString ini = dir.path() + "/config/voice-lumo/VEKVMAIL.INI";
 
     QProcess app;
@@ -124,13 +135,9 @@ TEST(RecorderOnX11, MnemonicsExitAndSettingsAsAPersonUsesIt) {
 // person types them: the dialogs start in the data folder, the typed name
 // wins over the list, the extension of the chosen filter is added, and no
 // piece of a dialog (its completion list) stays on the screen afterwards.
-TEST(RecorderOnX11, OpenAndSaveAsThroughTheFileDialogs) {
-    QString missing;
-    if (!haveTools(missing)) GTEST_SKIP() << missing.toStdString() << " is not installed";
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    X11Session x(dir.path());
-    if (!x.ok()) GTEST_SKIP() << "no virtual display or window manager could be started";
+TEST_F(RecorderOnX11, OpenAndSaveAsThroughTheFileDialogs) {
+    X11Session& x = *m_x;
+    const QTemporaryDir& dir = m_dir;
     // A program folder of its own: settings, data folder and the SP player stub beside the program.
     const QString prog = dir.path() + "/prog/", home = dir.path() + "/files/";
     ASSERT_TRUE(QDir().mkpath(prog + "DATA") && QDir().mkpath(home));
@@ -193,13 +200,9 @@ TEST(RecorderOnX11, OpenAndSaveAsThroughTheFileDialogs) {
 
 // A file dragged with the real pointer from another program's window onto
 // the recorder opens and plays.
-TEST(RecorderOnX11, AFileDraggedInFromAnotherProgramOpens) {
-    QString missing;
-    if (!haveTools(missing)) GTEST_SKIP() << missing.toStdString() << " is not installed";
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    X11Session x(dir.path());
-    if (!x.ok()) GTEST_SKIP() << "no virtual display or window manager could be started";
+TEST_F(RecorderOnX11, AFileDraggedInFromAnotherProgramOpens) {
+    X11Session& x = *m_x;
+    const QTemporaryDir& dir = m_dir;
     vek::testsupport::SoundServer sound;
     if (!sound.start()) GTEST_SKIP() << "no sound server: " << sound.error();
     QProcessEnvironment env = x.env();
