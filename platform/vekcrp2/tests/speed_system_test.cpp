@@ -1,7 +1,8 @@
 // Playback speed on a real sound server (a private PulseAudio daemon with a
 // null sink): a 1 kHz tone played through the engine at 0.5x, 1.0x and 2.0x
 // reaches the sink's monitor still at 1 kHz, lasting twice, once and half as
-// long; and the CPU time the engine takes at 1.5x against 1.0x.
+// long, and as long as its parts at their speeds when the speed changes back
+// to 1.0x midway; and the CPU time the engine takes at 1.5x against 1.0x.
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
@@ -110,7 +111,9 @@ protected:
     // Plays the blocks (then one zero block, as the transport ends) at
     // `speed`, as the transport feeds the engine; returns what the monitor
     // carried. `cpu` gets the process's CPU seconds per second of playback.
-    std::vector<std::int16_t> play(double speed, double* cpu = nullptr) {
+    // From block `changeAt` on (if given) the speed is `changeTo`, set
+    // between two blocks as the speed keys do.
+    std::vector<std::int16_t> play(double speed, double* cpu = nullptr, int changeAt = -1, double changeTo = 1.0) {
         QTemporaryDir dir;
         const QString raw = dir.path() + "/monitor.raw";
         QProcess rec;
@@ -129,6 +132,7 @@ protected:
                 return;
             }
             const std::uint8_t* block = next < kBlocks ? m_blocks.data() + next * kAdpcmBlockBytes : zero.data();
+            if (next == changeAt) engine.setPlaybackSpeed(changeTo);
             ++next;
             engine.effect(engine.getOutDataPtr(h, kModeHQ, block, kOutBlockTag));
         });
@@ -194,6 +198,16 @@ TEST_F(SpeedOnSoundServer, ToneKeepsItsPitchAndItsDurationScales) {
     EXPECT_NEAR(fast.seconds, tone / 2, 0.06);
     std::printf("tone %.3f s: heard %.3f s at 1.0x (%.1f Hz), %.3f s at 0.5x (%.1f Hz), %.3f s at 2.0x (%.1f Hz)\n",
                 tone, normal.seconds, normal.hz, slow.seconds, slow.hz, fast.seconds, fast.hz);
+}
+
+TEST_F(SpeedOnSoundServer, BackToNormalMidwayLeavesNothingOut) {
+    // Half the tone at 1.5x, the rest at 1.0x: what the stretcher held at
+    // the change is heard too, so the whole lasts as long as its parts.
+    const Heard h = listen(play(1.5, nullptr, kBlocks / 2, 1.0));
+    const double half = kBlocks / 2 * kAdpcmBlockSamples / double(kRate);
+    EXPECT_NEAR(h.seconds, half / 1.5 + half, 0.06);
+    EXPECT_NEAR(h.hz, 1000, 10);
+    std::printf("half the tone at 1.5x, half at 1.0x: heard %.3f s of %.3f s\n", h.seconds, half / 1.5 + half);
 }
 
 TEST_F(SpeedOnSoundServer, CpuShareAtOneAndAHalf) {

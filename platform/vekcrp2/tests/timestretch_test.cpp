@@ -4,6 +4,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
@@ -53,8 +54,13 @@ TEST(TimeStretch, NormalSpeedIsTheInputBitForBitAndLimitsHold) {
     EXPECT_FALSE(s.bypass());
     s.process(in.data(), in.size(), out);
     EXPECT_NE(out, in);
-    // Back at 1.0 the very next block is untouched again.
+    // Back at 1.0 the next block comes untouched after the end the stretcher
+    // held, and the one after it is the input alone.
     s.setSpeed(1.0);
+    EXPECT_FALSE(s.bypass());
+    s.process(in.data(), in.size(), out);
+    ASSERT_GT(out.size(), in.size());
+    EXPECT_TRUE(std::equal(in.begin(), in.end(), out.end() - static_cast<std::ptrdiff_t>(in.size())));
     EXPECT_TRUE(s.bypass());
     s.process(in.data(), in.size(), out);
     EXPECT_EQ(out, in);
@@ -128,6 +134,49 @@ TEST(TimeStretch, ChangeOfSpeedTakesHoldFromTheNextBlock) {
     s.setSpeed(0.8);
     run(1);
     EXPECT_NEAR(run(10), 40000 / 0.8, 1200);
+}
+
+// A rising sweep, so that a stretch of output tells which input it came
+// from: its frequency at input sample i.
+double sweepHz(double i) { return 300 + 0.05 * i; }
+
+TEST(TimeStretch, NothingHeldIsSkippedOnTheWayBackToNormalSpeed) {
+    if (!TimeStretch::available()) GTEST_SKIP() << "built without librubberband";
+    constexpr std::size_t kBlock = 4000, kBlocks = 10, kSwitch = 6;
+    std::vector<std::int16_t> sweep(kBlock * kBlocks);
+    double phase = 0;
+    for (std::size_t i = 0; i < sweep.size(); ++i) {
+        sweep[i] = static_cast<std::int16_t>(9000 * std::sin(phase));
+        phase += 2 * M_PI * sweepHz(static_cast<double>(i)) / 8000;
+    }
+    for (double speed : {1.5, 0.7}) {
+        TimeStretch s;
+        s.begin(8000, kBlock);
+        s.setSpeed(speed);
+        std::vector<std::int16_t> out;
+        std::size_t total = 0, tail = 0;
+        for (std::size_t b = 0; b < kBlocks; ++b) {
+            if (b == kSwitch) s.setSpeed(1.0);
+            s.process(sweep.data() + b * kBlock, kBlock, out);
+            total += out.size();
+            if (b != kSwitch) continue;
+            // The block itself ends the output, unchanged; before it comes
+            // the held end of the stretched part.
+            ASSERT_GE(out.size(), kBlock);
+            tail = out.size() - kBlock;
+            EXPECT_TRUE(std::equal(out.end() - kBlock, out.end(), sweep.begin() + kSwitch * kBlock)) << speed;
+            // That end is the sound just before the change: its last 240
+            // samples carry the sweep as it was there (240 * speed input
+            // samples, centred 120 * speed before the change).
+            ASSERT_GE(tail, 240u) << speed;
+            const double heard = crossingHz(out, tail - 240, tail, 8000);
+            EXPECT_NEAR(heard, sweepHz(kSwitch * kBlock - 120 * speed), 30) << speed;
+        }
+        // Every input sample is heard once: the stretched blocks at 1 / speed
+        // of their length, the rest as they are (within 10 ms).
+        const double want = kSwitch * kBlock / speed + (kBlocks - kSwitch) * kBlock;
+        EXPECT_NEAR(static_cast<double>(total), want, 80) << speed << ", held end " << tail;
+    }
 }
 
 }  // namespace
