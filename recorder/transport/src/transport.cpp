@@ -646,6 +646,15 @@ void Transport::finishRecording() {
         recordingWriteFailed();
         return;
     }
+    showRecordingEnded();
+    if (deviceLost && !m_closing)
+        m_view.message(kMsgRecordDeviceLost, Icon::Error);
+    if (!m_closing && !m_deferred.empty())
+        m_target.post(kRunDeferred, 0);
+}
+
+void Transport::showRecordingEnded() {
+    // The new total, the bar back, both clocks at the recording's end.
     m_view.setTotalColor(kColorWhite);
     dspSize(showTotalTime(m_workFile, false));
     m_view.setMeter(0);
@@ -655,10 +664,6 @@ void Transport::finishRecording() {
     m_curTCount = getTCountFromTrackPos();
     m_state = State::Stopped;
     m_view.setApplicationTitle(kTitleIdle);
-    if (deviceLost && !m_closing)
-        m_view.message(kMsgRecordDeviceLost, Icon::Error);
-    if (!m_closing && !m_deferred.empty())
-        m_target.post(kRunDeferred, 0);
 }
 
 void Transport::recordingWriteFailed() {
@@ -696,15 +701,7 @@ void Transport::recordingWriteFailed() {
         end = base;
     }
     m_recEndTCount = static_cast<std::int32_t>(end / blockBytes());
-    m_view.setTotalColor(kColorWhite);
-    dspSize(showTotalTime(m_workFile, false));
-    m_view.setMeter(0);
-    setGroup(Group::TrackBar, true);
-    displayPos(m_recEndTCount);
-    displayTime(m_recEndTCount);
-    m_curTCount = getTCountFromTrackPos();
-    m_state = State::Stopped;
-    m_view.setApplicationTitle(kTitleIdle);
+    showRecordingEnded();
     btnEnable();
     m_view.setStatusText(0, "");
     m_view.message(text, Icon::Error);

@@ -236,6 +236,8 @@ private:
     void finishRecording();
     // The disk refused a block or the tail: keep what can be kept.
     void recordingWriteFailed();
+    // Stopped after a recording that ended at m_recEndTCount.
+    void showRecordingEnded();
     bool appendTail();
     void closeCapture();
     void runDeferred();
