@@ -1,6 +1,6 @@
 // The recorder window for the drag-and-drop and mail tests: its own program
 // folder with stand-in player stubs of the exact lengths, settings and data
-// folder, an engine that records what it is asked to play, the mail dialog,
+// folder, the fake engine that records what it is asked to play, the mail dialog,
 // and doubles of the desktop services that record their calls.
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
@@ -8,6 +8,7 @@
 #include "maildlg.hpp"
 #include "vm0007form.hpp"
 
+#include "fakes.hpp"
 #include "vek/crp2/audioengine.hpp"
 #include "vek/recpexe/pexe.hpp"
 #include "vek/testsupport/qt.hpp"
@@ -32,43 +33,10 @@ namespace crp2 = vek::crp2;
 using vekvmail::TMailDlg;
 using vekvmail::TVM0007Form;
 
-// Plays whatever it is given at once, unless held: then it keeps the two
-// first blocks and the transport stays playing.
-class PlaybackProbe : public crp2::AudioEngine {
-public:
-    int preWaveIn(crp2::MessageTarget&, std::uint8_t) override { return crp2::kOk; }
-    const std::uint8_t* getInDataPtr(crp2::Header, std::uint8_t, int) override { return nullptr; }
-    const std::int16_t* getInDataPtrOnly(crp2::Header) override { return nullptr; }
-    void postWaveIn(std::uint8_t) override {}
-    int preWaveOut(crp2::MessageTarget& t, std::uint8_t mode, int effect, int level) override {
-        m_target = &t;
-        started.push_back({mode, effect, level});
-        t.post(crp2::kMmWomDone, 0);
-        t.post(crp2::kMmWomDone, 1);
-        return crp2::kOk;
-    }
-    std::int16_t* getOutDataPtr(crp2::Header h, std::uint8_t mode, const std::uint8_t* block, int) override {
-        played.emplace_back(block, block + crp2::blockBytesOf(mode));
-        m_out[h].assign(static_cast<std::size_t>(crp2::blockSamplesOf(mode)), 0);
-        return m_out[h].data();
-    }
-    void effect(std::int16_t* s) override {
-        for (crp2::Header h = 0; h < 2; ++h)
-            if (!hold && m_out[h].data() == s) m_target->post(crp2::kMmWomDone, h);
-    }
-    void postWaveOut(std::uint8_t) override {}
-
-    struct Start {
-        int mode, effect, level;
-    };
-    bool hold = false;
-    std::vector<Start> started;
-    std::vector<std::vector<std::uint8_t>> played;
-
-private:
-    crp2::MessageTarget* m_target = nullptr;
-    std::array<std::vector<std::int16_t>, 2> m_out;
-};
+// The transport's fake engine plays whatever it is given at once; with
+// autoRequest false it keeps the two first blocks and the transport stays
+// playing.
+using vek::transport::test::FakeEngine;
 
 inline QByteArray readAll(const QString& p) {
     QFile f(p);
@@ -112,7 +80,7 @@ private:
 struct Recorder {
     QTemporaryDir dir;
     QString program, data;
-    PlaybackProbe* engine = nullptr;
+    FakeEngine* engine = nullptr;
     std::unique_ptr<TVM0007Form> form;
     std::unique_ptr<TMailDlg> mail;
 
@@ -146,7 +114,7 @@ struct Recorder {
         env.programDir = program;
         env.screenSize = [] { return QSize(1024, 768); };
         env.audioEngine = [this] {
-            auto e = std::make_unique<PlaybackProbe>();
+            auto e = std::make_unique<FakeEngine>();
             engine = e.get();
             return std::unique_ptr<crp2::AudioEngine>(std::move(e));
         };

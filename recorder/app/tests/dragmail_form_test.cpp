@@ -158,7 +158,7 @@ TEST(RecorderDropIn, WrongCountWrongKindBadContentAndWhilePlaying) {
     EXPECT_TRUE(f.acceptDrops());
 
     // While playing nothing is taken, not even a message comes.
-    r.engine->hold = true;
+    r.engine->autoRequest = false;
     drop(f, {a});
     ASSERT_TRUE(waitFor([&] { return f.transportState() == vekvmail::TransportState::Playing; }));
     EXPECT_FALSE(f.acceptDrops());

@@ -5,7 +5,7 @@
 // through a launcher that starts nothing.
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "../../options/tests/fakelauncher.hpp"
-#include "../../transport/tests/fakes.hpp"
+#include "fakes.hpp"
 
 #include "maildlg.hpp"
 #include "vm0007form.hpp"

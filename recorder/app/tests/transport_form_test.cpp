@@ -9,6 +9,7 @@
 #include "statusbar.hpp"
 #include "vm0007form.hpp"
 
+#include "fakes.hpp"
 #include "vek/crp2/audioengine.hpp"
 #include "vek/recwidgets/dbmeter.hpp"
 #include "vek/recwidgets/display.hpp"
@@ -38,65 +39,7 @@ namespace crp2 = vek::crp2;
 
 namespace {
 
-// Delivers blocks when the test says so; asks for output as a device would.
-class ScriptedEngine : public crp2::AudioEngine {
-public:
-    int preWaveIn(crp2::MessageTarget& t, std::uint8_t mode) override {
-        m_target = &t;
-        m_mode = mode;
-        capturing = true;
-        return inResult;
-    }
-    const std::uint8_t* getInDataPtr(crp2::Header h, std::uint8_t, int) override { return m_in.at(h).data(); }
-    const std::int16_t* getInDataPtrOnly(crp2::Header h) override { return m_pcm.at(h).data(); }
-    void postWaveIn(std::uint8_t) override {
-        capturing = false;
-        workFileAtClose = QFileInfo::exists(workFile);
-    }
-    int preWaveOut(crp2::MessageTarget& t, std::uint8_t mode, int effect, int level) override {
-        effects.emplace_back(effect, level);
-        m_target = &t;
-        m_mode = mode;
-        playing = true;
-        t.post(crp2::kMmWomDone, 0);
-        t.post(crp2::kMmWomDone, 1);
-        return crp2::kOk;
-    }
-    std::int16_t* getOutDataPtr(crp2::Header h, std::uint8_t mode, const std::uint8_t* block, int) override {
-        played.emplace_back(block, block + crp2::blockBytesOf(mode));
-        m_out[h].assign(static_cast<std::size_t>(crp2::blockSamplesOf(mode)), 0);
-        return m_out[h].data();
-    }
-    void effect(std::int16_t* s) override {
-        for (crp2::Header h = 0; h < 2; ++h)
-            if (playing && m_out[h].data() == s) m_target->post(crp2::kMmWomDone, h);
-    }
-    void postWaveOut(std::uint8_t) override { playing = false; }
-    double setPlaybackSpeed(double s) override { return speed = s; }
-
-    // One captured block of `fill` bytes whose samples swing by `swing`.
-    void capture(std::uint8_t fill, std::int16_t swing) {
-        m_in.emplace_back(static_cast<std::size_t>(crp2::blockBytesOf(m_mode)), fill);
-        std::vector<std::int16_t> pcm(static_cast<std::size_t>(crp2::blockSamplesOf(m_mode)));
-        for (std::size_t i = 0; i < pcm.size(); ++i) pcm[i] = i % 2 ? swing : static_cast<std::int16_t>(-swing);
-        m_pcm.push_back(pcm);
-        m_target->post(crp2::kMmWimData, m_in.size() - 1);
-    }
-
-    int inResult = crp2::kOk;
-    double speed = 1.0;
-    bool capturing = false, playing = false, workFileAtClose = false;
-    QString workFile;
-    std::vector<std::vector<std::uint8_t>> played;
-    std::vector<std::pair<int, int>> effects;  // effect and level of each PreWaveOut
-
-private:
-    crp2::MessageTarget* m_target = nullptr;
-    std::uint8_t m_mode = 4;
-    std::vector<std::vector<std::uint8_t>> m_in;
-    std::vector<std::vector<std::int16_t>> m_pcm;
-    std::array<std::vector<std::int16_t>, 2> m_out;
-};
+using vek::transport::test::FakeEngine;
 
 void spin(int ms = 50) {
     QElapsedTimer t;
@@ -118,7 +61,7 @@ QString clock(const std::array<TDisplay*, 6>& d) {
 
 struct Recorder {
     QTemporaryDir dir;
-    ScriptedEngine* engine = nullptr;
+    FakeEngine* engine = nullptr;
     std::unique_ptr<TVM0007Form> form;
     explicit Recorder(const QByteArray& iniText = "[Main]\r\n", const QString& commandLineFile = {}) {
         qputenv("XDG_CONFIG_HOME", (dir.path() + "/config").toUtf8());
@@ -134,12 +77,11 @@ struct Recorder {
         env.screenSize = [] { return QSize(1024, 768); };
         env.commandLineFile = commandLineFile;
         env.audioEngine = [this] {
-            auto e = std::make_unique<ScriptedEngine>();
+            auto e = std::make_unique<FakeEngine>();
             engine = e.get();
             return std::unique_ptr<crp2::AudioEngine>(std::move(e));
         };
         form = std::make_unique<TVM0007Form>(env);
-        engine->workFile = form->WorkFile();
         form->show();
         spin(100);
     }
@@ -176,13 +118,13 @@ TEST(RecorderTransport, RecordStopPlayThroughTheControls) {
         EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
     EXPECT_TRUE(f.SBStop->isEnabled());
     EXPECT_EQ(f.dsptT1->onColor(), 0xC0C0C0u);
-    for (int i = 0; i < 3; ++i) r.engine->capture(std::uint8_t(0xA0 + i), 32767);
+    for (int i = 0; i < 3; ++i) r.engine->capture(std::uint8_t(0xA0 + i), 32767, true);
     spin();
     EXPECT_EQ(f.DBMeter->position(), 99);
     EXPECT_EQ(r.running(), "00:00:01");  // 3 * 0.493 = 1.479
     f.MStop->trigger();
     EXPECT_TRUE(f.SBPlay->isEnabled());  // commands are back at once
-    r.engine->capture(0xA3, 0);
+    r.engine->capture(0xA3, 0, true);
     spin();
     EXPECT_EQ(f.transportState(), TransportState::Stopped);
     EXPECT_FALSE(r.engine->capturing);
@@ -214,10 +156,10 @@ TEST(RecorderTransport, BarClicksSeekAndCutsAskFirst) {
     Recorder r;
     TVM0007Form& f = *r.form;
     f.SBRec->click();
-    for (int i = 0; i < 19; ++i) r.engine->capture(std::uint8_t(i), 100);
+    for (int i = 0; i < 19; ++i) r.engine->capture(std::uint8_t(i), 100, true);
     spin();
     f.SBStop->click();
-    r.engine->capture(19, 100);
+    r.engine->capture(19, 100, true);
     spin();
     ASSERT_EQ(r.work().size(), 20 * 512);
     // A click in the middle of the bar: (122 - 5) * 140 = 16380, block 10.
@@ -245,14 +187,20 @@ TEST(RecorderTransport, ClosingDuringARecordingFinishesItBeforeTheFileGoes) {
     Recorder r;
     TVM0007Form& f = *r.form;
     f.SBRec->click();
-    r.engine->capture(1, 100);
+    r.engine->capture(1, 100, true);
     spin();
     const QString work = f.WorkFile();
+    int closings = 0;
+    bool workFileAtClose = false;
+    r.engine->whileClosing = [&] {
+        if (closings++ == 0) workFileAtClose = QFileInfo::exists(work);
+    };
     answerNextBox(QMessageBox::No);  // "Save changes to file?"
     f.close();
     spin();
     EXPECT_FALSE(r.engine->capturing);
-    EXPECT_TRUE(r.engine->workFileAtClose) << "the engine was closed before the working file was deleted";
+    EXPECT_GE(closings, 1);
+    EXPECT_TRUE(workFileAtClose) << "the engine was closed before the working file was deleted";
     EXPECT_FALSE(QFileInfo::exists(work));
     EXPECT_FALSE(f.isVisible());
 }
@@ -261,15 +209,15 @@ TEST(RecorderTransport, ARecordingThatCannotBeFinishedOnCloseIsReportedBeforeThe
     Recorder r;
     TVM0007Form& f = *r.form;
     f.SBRec->click();
-    r.engine->capture(1, 100);
+    r.engine->capture(1, 100, true);
     spin();
     f.SBStop->click();
-    r.engine->capture(2, 100);
+    r.engine->capture(2, 100, true);
     spin();
     // A recording inserted at the start; its saved tail is then made unreadable.
     f.SBStop->click();
     f.SBRec->click();
-    r.engine->capture(3, 100);
+    r.engine->capture(3, 100, true);
     spin();
     ASSERT_EQ(f.transportState(), TransportState::Recording);
     ASSERT_TRUE(QFile::remove(f.TailFile()));
@@ -306,7 +254,7 @@ TEST(RecorderTransport, EveryPlayTakesTheFormsEffectAsItIsThen) {
     f.SBRec->click();
     spin();
     f.SBStop->click();
-    r.engine->capture(0xA0, 0);
+    r.engine->capture(0xA0, 0, true);
     spin();
     ASSERT_TRUE(f.SBPlay->isEnabled());
     // The level the engine gets is the wet weight, 127 minus the slider.
@@ -315,9 +263,11 @@ TEST(RecorderTransport, EveryPlayTakesTheFormsEffectAsItIsThen) {
         f.MPlay->trigger();
         spin(100);
         ASSERT_EQ(f.transportState(), TransportState::Stopped);
-        EXPECT_EQ(r.engine->effects.back(), std::pair(effect, 127 - slider));
+        ASSERT_FALSE(r.engine->started.empty());
+        EXPECT_EQ(r.engine->started.back().effect, effect);
+        EXPECT_EQ(r.engine->started.back().level, 127 - slider);
     }
-    EXPECT_EQ(r.engine->effects.size(), 4u);
+    EXPECT_EQ(r.engine->started.size(), 4u);
 }
 
 TEST(RecorderTransport, RefusedDeviceShowsItsMessageAndKeepsTheWindowStopped) {
@@ -360,10 +310,10 @@ TEST(RecorderSpeed, CommandsStepTheSpeedShowItAndKeepIt) {
 
     // Changed during a playback: the transport text stays, the position in blocks.
     f.SBRec->click();
-    for (int i = 0; i < 7; ++i) r.engine->capture(std::uint8_t(i + 1), 100);
+    for (int i = 0; i < 7; ++i) r.engine->capture(std::uint8_t(i + 1), 100, true);
     spin();
     f.SBStop->click();
-    r.engine->capture(8, 100);
+    r.engine->capture(8, 100, true);
     spin();
     f.TrackBar->setPosition(0);
     f.SBPlay->click();

@@ -18,10 +18,13 @@ int FakeEngine::preWaveIn(crp2::MessageTarget& target, std::uint8_t m) {
     return crp2::kOk;
 }
 
-void FakeEngine::capture(std::uint8_t fill, std::int16_t pcmValue) {
+void FakeEngine::capture(std::uint8_t fill, std::int16_t pcmValue, bool swinging) {
     auto s = std::make_unique<Slot>();
     s->data.assign(static_cast<std::size_t>(crp2::blockBytesOf(mode)), fill);
     s->pcm.assign(static_cast<std::size_t>(crp2::blockSamplesOf(mode)), pcmValue);
+    if (swinging)
+        for (std::size_t i = 0; i < s->pcm.size(); i += 2)
+            s->pcm[i] = static_cast<std::int16_t>(-pcmValue);
     m_in.push_back(std::move(s));
     m_target->post(crp2::kMmWimData, m_in.size() - 1);
 }
@@ -50,6 +53,7 @@ int FakeEngine::preWaveOut(crp2::MessageTarget& target, std::uint8_t m, int e, i
     mode = m;
     effectIndex = e;
     effectLevel = level;
+    started.push_back({m, e, level});
     playing = true;
     // Two buffers: both are asked for at once, so one plays while one waits.
     m_target->post(crp2::kMmWomDone, 0);

@@ -46,8 +46,9 @@ public:
     bool inputFailed() const override { return inFailed; }
     bool outputFailed() const override { return outFailed; }
 
-    // Capture: one block of `fill` bytes (PCM of `pcmValue`) is posted.
-    void capture(std::uint8_t fill, std::int16_t pcmValue = 0);
+    // Capture: one block of `fill` bytes (PCM of `pcmValue`, or of samples
+    // swinging between -pcmValue and pcmValue) is posted.
+    void capture(std::uint8_t fill, std::int16_t pcmValue = 0, bool swinging = false);
     // The capture device goes away: its last block, of `fill` bytes, is posted.
     void loseInput(std::uint8_t fill);
 
@@ -60,6 +61,11 @@ public:
     bool capturing = false, playing = false;
     std::uint8_t mode = 0;
     int effectIndex = -1, effectLevel = -1;
+    // Every playback started, with what it was started with.
+    struct Start {
+        int mode, effect, level;
+    };
+    std::vector<Start> started;
     int postWaveInCalls = 0, postWaveOutCalls = 0;
     // Blocks handed over for output, as they were read from the file.
     std::vector<Bytes> played;
