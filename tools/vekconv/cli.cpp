@@ -43,7 +43,13 @@ AtomicOutput::~AtomicOutput() = default;
 
 bool AtomicOutput::commit() {
     if (m_temp.empty()) {
-        error("cannot create a file in the folder of '" + m_target + "': " + std::strerror(m_out.error()));
+        // Only a file (or a link) is ever replaced.
+        if (m_out.error() == EISDIR)
+            error("'" + m_target + "' is a folder: it is not replaced");
+        else if (m_out.error() == EEXIST)
+            error("'" + m_target + "' is not a regular file: it is not replaced");
+        else
+            error("cannot create a file in the folder of '" + m_target + "': " + std::strerror(m_out.error()));
         return false;
     }
     if (!m_out.commit()) {
@@ -73,6 +79,14 @@ std::optional<std::uint64_t> fileSize(const std::string& path) {
 bool isRegularFile(const std::string& path) {
     std::error_code ec;
     return std::filesystem::is_regular_file(path, ec);
+}
+
+std::string notAFileReason(const std::string& path) {
+    std::error_code ec;
+    const auto st = std::filesystem::status(path, ec);
+    if (ec || !std::filesystem::exists(st)) return "no such file";
+    if (std::filesystem::is_directory(st)) return "is a folder, not a file";
+    return "not a regular file";
 }
 
 }  // namespace vekconv

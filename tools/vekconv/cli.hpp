@@ -63,5 +63,9 @@ bool writeWholeFile(const std::string& target, const std::vector<std::uint8_t>& 
 
 std::optional<std::uint64_t> fileSize(const std::string& path);
 bool isRegularFile(const std::string& path);
+// Why an input that is not a regular file cannot be taken, for the message
+// "'PATH': WHY": it is missing, a folder, or something else (a pipe, a
+// device), which is never opened: reading a pipe would wait for a writer.
+std::string notAFileReason(const std::string& path);
 
 }  // namespace vekconv

@@ -19,7 +19,7 @@ int runInfo(const Args& args) {
     int status = 0;
     for (const auto& path : args) {
         if (!isRegularFile(path)) {
-            error("'" + path + "': no such file");
+            error("'" + path + "': " + notAFileReason(path));
             status = 1;
             continue;
         }
@@ -50,7 +50,7 @@ int runInfo(const Args& args) {
 template <typename Convert>
 int convertFile(const std::string& in, const std::string& out, Convert convert, const char* what) {
     if (!isRegularFile(in)) {
-        error("'" + in + "': no such file");
+        error("'" + in + "': " + notAFileReason(in));
         return 1;
     }
     vek::StdioFile src(in.c_str(), vek::StdioFile::Mode::Read);

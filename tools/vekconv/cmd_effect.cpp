@@ -39,6 +39,10 @@ int runEffect(const Args& args) {
         error("effect: give one input and one output file (see 'vekconv effect --help')");
         return 2;
     }
+    if (!isRegularFile(files[0])) {
+        error("'" + files[0] + "': " + notAFileReason(files[0]));
+        return 1;
+    }
     const auto bytes = vek::player::readFileBytes(files[0]);
     if (!bytes) {
         error("'" + files[0] + "': cannot be read");

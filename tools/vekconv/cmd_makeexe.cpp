@@ -50,7 +50,11 @@ int runMakeExe(const Args& args) {
         error("make-exe: give one SC4 file and one output file (see 'vekconv make-exe --help')");
         return 2;
     }
-    const auto sc4 = isRegularFile(files[0]) ? vek::player::readFileBytes(files[0]) : std::nullopt;
+    if (!isRegularFile(files[0])) {
+        error("'" + files[0] + "': " + notAFileReason(files[0]));
+        return 1;
+    }
+    const auto sc4 = vek::player::readFileBytes(files[0]);
     if (!sc4) {
         error("'" + files[0] + "': cannot be read");
         return 1;

@@ -137,7 +137,7 @@ int runRender(const Args& args) {
     const std::string& inPath = opts->files[0];
     const std::string& outPath = opts->files[1];
     if (!isRegularFile(inPath)) {
-        error("'" + inPath + "': cannot be read");
+        error("'" + inPath + "': " + notAFileReason(inPath));
         return 1;
     }
     StreamInput input;

@@ -229,7 +229,7 @@ int runConversionCommand(const Args& args, bool toWav) {
         namespace fs = std::filesystem;
         const fs::path p(path);
         if (!jobs::FileExistsNotDir(path)) {
-            error("'" + path + "': no such file");
+            error("'" + path + "': " + notAFileReason(path));
             ++failed;
             continue;
         }

@@ -1,12 +1,15 @@
 // vekconv's outputs under the faults a user meets: a replaced file keeps its
 // mode, links under an output name are replaced (never written through, and
-// never created by --no), a full disk keeps the old file.
+// never created by --no), a full disk keeps the old file, a pipe under an
+// input or output name is neither read (which would wait for a writer) nor
+// replaced.
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <cerrno>
 #include <cstring>
 
 #include "vek/testsupport/tmpfs.hpp"
 #include <sys/stat.h>
+#include <sys/types.h>
 
 #include "vekconv_test.hpp"
 
@@ -56,6 +59,43 @@ TEST(VekconvSafeOutput, ReplacedOutputsKeepTheirMode) {
         }
     }
     EXPECT_EQ(listing(s.path()), (std::vector<std::string>{"fx.wav", "in.wav", "m.adp", "m.sc4", "m.wav", "r.wav"}));
+}
+
+TEST(VekconvSafeOutput, PipesAreNeitherReadNorReplaced) {
+    ScratchDir s;
+    hqFile(s, "m", 9000);
+    writeFile(s.path() / "in.wav", wavImage(16, 1, 8000, toneData(4000, 1, 8000)));
+    for (const char* name : {"p.sc4", "p.wav", "out.wav", "out.adp", "out.exe", "m.wav"})
+        ASSERT_EQ(::mkfifo((s.path() / name).c_str(), 0600), 0) << name << ": " << std::strerror(errno);
+    // A command that opened one of them would wait for ever: `timeout` ends
+    // it, and its status 124 fails the test.
+    struct Case {
+        std::string args, says;
+    };
+    const std::vector<Case> cases{
+        {"info p.sc4", "'p.sc4': not a regular file"},
+        {"to-wav --yes p.sc4", "'p.sc4': not a regular file"},
+        {"to-sc4 --mode hq --yes p.wav", "'p.wav': not a regular file"},
+        {"unpack p.sc4 x.adp", "'p.sc4': not a regular file"},
+        {"render p.sc4 x.wav", "'p.sc4': not a regular file"},
+        {"make-exe p.sc4 x.exe", "'p.sc4': not a regular file"},
+        {"effect p.wav x.wav", "'p.wav': not a regular file"},
+        {"effect in.wav out.wav", "'out.wav' is not a regular file: it is not replaced"},
+        {"render m.sc4 out.wav", "'out.wav' is not a regular file: it is not replaced"},
+        {"unpack m.sc4 out.adp", "out.adp"},
+        {"to-wav --yes m.sc4", "m.wav"},
+    };
+    for (const Case& c : cases) {
+        const RunResult r = runPrefixed("timeout 20", c.args, s.path());
+        EXPECT_EQ(r.status, 1) << c.args << ": " << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.args << ": " << r.err;
+    }
+    for (const char* name : {"p.sc4", "p.wav", "out.wav", "out.adp", "out.exe", "m.wav"}) {
+        struct stat st {};
+        ASSERT_EQ(::lstat((s.path() / name).c_str(), &st), 0) << name;
+        EXPECT_TRUE(S_ISFIFO(st.st_mode)) << name;
+    }
+    for (const char* name : {"x.adp", "x.wav", "x.exe"}) EXPECT_FALSE(fs::exists(s.path() / name)) << name;
 }
 
 TEST(VekconvSafeOutput, ToWavNeverWritesThroughALinkAndNoCreatesNothing) {
