@@ -604,7 +604,9 @@ void TVM0007Form::mnuMailProgClick() {
 // ---------------------------------------------------------------- voice files
 
 bool TVM0007Form::CheckVoiceFile(const QString& name) {
-    if (!FileExistsNotDir(name)) return false;
+    // Only a regular file is opened: a pipe (or a device) named like a voice
+    // file would wait for a writer and hold the window.
+    if (!FileExistsNotDir(name) || !QFileInfo(name).isFile()) return false;
     QFile f(name);
     if (!f.open(QIODevice::ReadOnly)) return false;
     const QByteArray head = f.read(5);

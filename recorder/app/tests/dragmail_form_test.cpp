@@ -24,6 +24,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace dragmailtest;
@@ -234,6 +235,25 @@ TEST(RecorderDropIn, AnExeWhoseModeDoesNotMatchItsOffsetIsRefused) {
     ASSERT_EQ(boxes.seen.size(), 1u);
     EXPECT_EQ(boxes.seen[0].text, "Can not open file!\n(File format is not valid.)");
     EXPECT_EQ(readAll(f.WorkFile()), workBefore);
+    EXPECT_TRUE(r.engine->started.empty());
+}
+
+TEST(RecorderDropIn, APipeNamedLikeAVoiceFileIsRefusedAtOnce) {
+    // Reading a pipe waits for a writer: opened, it would hold the window
+    // (the test would not end).
+    Recorder r;
+    TVM0007Form& f = *r.form;
+    const QByteArray workBefore = readAll(f.WorkFile());
+    for (const char* name : {"/p.sc4", "/p.exe"}) {
+        const QString pipe = r.dir.path() + name;
+        ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0) << name;
+        auto& boxes = r.boxes.fresh();
+        f.WMDropFiles({pipe});
+        ASSERT_EQ(boxes.seen.size(), 1u) << name;
+        EXPECT_EQ(boxes.seen[0].text, "Can not open file!\n(File format is not valid.)") << name;
+    }
+    EXPECT_EQ(readAll(f.WorkFile()), workBefore);
+    EXPECT_EQ(f.windowTitle(), "voice lumo player [New]");
     EXPECT_TRUE(r.engine->started.empty());
 }
 

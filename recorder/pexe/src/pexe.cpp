@@ -189,6 +189,9 @@ bool savePExe(const WriteSc4& writeWorkingAsSc4, const fs::path& target, std::ui
 }
 
 std::optional<std::uint8_t> checkPExe(const fs::path& exe) {
+    // Opening a pipe under the name would wait for a writer.
+    std::error_code ec;
+    if (!fs::is_regular_file(exe, ec)) return std::nullopt;
     File f = openRead(exe);
     if (!f) return std::nullopt;
     for (const std::uint64_t at : {kAdpcmStubBytes, kSpStubBytes}) {
