@@ -90,7 +90,9 @@ int renameNoReplace(const std::string& from, const std::string& to) {
 }
 
 bool copyFile(const std::string& src, const std::string& dst, Failure& f) {
-    const int in = ::open(src.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    // O_NONBLOCK: a pipe put under the name since it was looked at must not
+    // hold the copy waiting for a writer (a regular file ignores the flag).
+    const int in = ::open(src.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (in < 0) return f.set(src, errno);
     struct stat st {};
     if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
