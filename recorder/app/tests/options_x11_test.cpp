@@ -9,6 +9,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include "x11_session.hpp"
+
 #include "vek/platform/winreg.hpp"
 #include "vek/testsupport/fixtures.hpp"
 #include "vek/testsupport/qt.hpp"
@@ -33,16 +35,13 @@ using vek::winreg::findWindow;
 const QString kIdle = "voice lumo player", kPlaying = "Playing: voice lumo player",
               kRecording = "Recording: voice lumo player";
 
+// The shared X11 session with a sound server added, and a tone source as
+// the default input.
 class Desktop {
 public:
-    explicit Desktop(const QString& home) {
-        if (!m_x.start(15000)) return;
-        const auto session = vek::testsupport::sessionEnvironment(QFile::encodeName(home).toStdString());
-        m_env = vek::testsupport::sessionProcessEnvironment(m_x, session);
-        if (!m_x.startWindowManager(session)) return;
-        if (!m_sound.start()) return;
-        m_env.insert("PULSE_SERVER", QString::fromStdString(m_sound.server()));
-        // Something to record from: a tone source as the default input.
+    explicit Desktop(const QString& home) : m_session(home) {
+        if (!m_session.ok() || !m_sound.start()) return;
+        m_session.setEnv("PULSE_SERVER", QString::fromStdString(m_sound.server()));
         run("pactl", {"load-module", "module-sine-source", "source_name=sine700", "rate=48000", "frequency=700"});
         run("pactl", {"set-default-source", "sine700"});
         // The recorder's window registry, where its application title is read.
@@ -51,30 +50,15 @@ public:
     }
     ~Desktop() { vek::winreg::WindowRegistry::setDirectory(QString()); }
     bool ok() const { return m_ok; }
-    std::string why() const { return m_x.error() + " " + m_sound.error(); }
-    const QProcessEnvironment& env() const { return m_env; }
+    std::string why() const { return m_session.error() + " " + m_sound.error(); }
+    const QProcessEnvironment& env() const { return m_session.env(); }
 
-    QString run(const QString& tool, const QStringList& args) const {
-        QProcess p;
-        p.setProcessEnvironment(m_env);
-        p.start(tool, args);
-        p.waitForFinished(10000);
-        return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
-    }
-    QString window(const QString& nameRegex, int ms = 20000) const {
-        QElapsedTimer t;
-        t.start();
-        do {
-            const QString out = run("xdotool", {"search", "--onlyvisible", "--name", nameRegex});
-            if (!out.isEmpty()) return out.split('\n').first();
-            QThread::msleep(100);
-        } while (t.elapsed() < ms);
-        return {};
-    }
+    QString run(const QString& tool, const QStringList& args) const { return m_session.run(tool, args).trimmed(); }
+    QString window(const QString& nameRegex, int ms = 20000) const { return m_session.window(nameRegex, ms); }
     // A picture of the screen into $VEK_SCREENSHOT_DIR, when that is set.
     void screenshot(const QString& name) const {
         if (const QByteArray dir = qgetenv("VEK_SCREENSHOT_DIR"); !dir.isEmpty())
-            run("import", {"-window", "root", QString::fromLocal8Bit(dir) + "/" + name + ".png"});
+            m_session.screenshot(QString::fromLocal8Bit(dir) + "/" + name + ".png");
     }
     void activate(const QString& w) const { run("xdotool", {"windowactivate", "--sync", w}); }
     QString focused() const { return run("xdotool", {"getwindowfocus"}); }
@@ -85,9 +69,8 @@ public:
     }
 
 private:
-    vek::testsupport::XServer m_x;
+    vekvmail_x11::X11Session m_session;
     vek::testsupport::SoundServer m_sound;
-    QProcessEnvironment m_env;
     bool m_ok = false;
 };
 

@@ -19,6 +19,7 @@
 #include <QThread>
 
 #include <initializer_list>
+#include <string>
 
 namespace vekvmail_x11 {
 
@@ -42,6 +43,8 @@ public:
         m_x.startWindowManager(session);
     }
     bool ok() const { return !m_x.display().empty() && m_x.windowManagerRunning(); }
+    // Why the display did not start, if it did not.
+    std::string error() const { return m_x.error(); }
     const QProcessEnvironment& env() const { return m_env; }
     // For what the session adds later (a sound server).
     void setEnv(const QString& name, const QString& value) { m_env.insert(name, value); }
