@@ -1,8 +1,8 @@
 // A recording's whole way as a person takes it: the real recorder on a
 // virtual X display under a window manager, recording a 700 Hz tone from a
-// private PulseAudio server in SP with the keyboard and in HQ with the
-// mouse, a voice effect chosen in its dialog, File > Save As through the program's file dialog with the
-// self-playing filter and a typed name; the file opened again (File > New,
+// private PulseAudio server in SP with the keyboard and in HQ and SHQ with
+// the mouse, a voice effect chosen in its dialog, File > Save As through the
+// program's file dialog with the self-playing filter and a typed name; the file opened again (File > New,
 // then File > Open with the name typed) gives back the same working file and
 // the same effect; and the self-playing files under Wine play the tone on a
 // null sink. Skipped where Xvfb, openbox, xdotool, PulseAudio or Wine is
@@ -195,6 +195,19 @@ TEST(RecorderRoundTrip, RecordChooseEffectSaveAsPlayerPlayUnderWineAndOpenAgain)
          {"Down", "Tab", "Down", "Down"},
          1,
          82},
+        // SHQ with the mouse too: four bits a sample at 11025 Hz, in the
+        // same container and stub as HQ; "Reverb Hall", one step towards
+        // "High".
+        {"shq",
+         [&] { click(212, 77); },
+         [&] { click(130, 77); },
+         6,
+         "vekaplay.exe",
+         kHqStub,
+         5512,
+         {"Down", "Down", "Down", "Tab", "Up"},
+         3,
+         79},
     };
 
     auto saveAsPlayer = [&](const QString& name) {
